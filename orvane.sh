@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Set-up, build and jobs of the Orvane project, for a Debian 12 machine.
+#   ./orvane.sh demo    build everything and show what a card maps to
+#   ./orvane.sh test    build everything and run every test
+#   ./orvane.sh build   only build (all presets)
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine wine64
+  pcscd libpcsclite-dev vsmartcard-vpcd pcsc-tools
+  xvfb xauth x11-utils fonts-noto-cjk imagemagick
+  python3 file
+)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build_preset() {
+  local preset=$1
+  log "building $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+}
+
+build_all() {
+  build_preset win32
+  build_preset win64
+  build_preset native
+}
+
+demo() {
+  build_all
+  local card=build/native/bin/orvane-card
+  local id=01020304
+  echo
+  echo "\$ orvane-card identity $id"
+  "$card" identity "$id"
+  local identity
+  identity=$("$card" identity "$id" | sed -n 's/^identity: //p' | tr -d ' ')
+  echo
+  echo "\$ orvane-card record encode --identity $identity --password 'pässwörd🔑' --user 'たろう' --target 'WORKSTATION'"
+  local data
+  data=$("$card" record encode --identity "$identity" --password 'pässwörd🔑' --user 'たろう' --target 'WORKSTATION' | sed -n 's/^data: //p')
+  echo "data: $data"
+  echo
+  echo "\$ orvane-card record decode --identity $identity --show-password <data>"
+  "$card" record decode --identity "$identity" --show-password "$data"
+  echo
+  echo "Windows programs (32-bit, as shipped):"
+  ls -l build/win32/bin/*.exe
+}
+
+run_tests() {
+  build_preset native-asan
+  build_preset fuzz
+  build_all
+  log "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+  ctest --preset native-asan -j2 --timeout 300
+  log "all tests"
+  ctest --preset native -j2 --timeout 600
+}
+
+case "${1:-}" in
+  demo) install_packages; demo ;;
+  test) install_packages; run_tests ;;
+  build) install_packages; build_all ;;
+  setup) install_packages ;;
+  *) echo "usage: $0 demo|test|build|setup" >&2; exit 2 ;;
+esac

@@ -1,0 +1,1 @@
+// Filled by the pcsc-lite adapter.

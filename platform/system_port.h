@@ -1,0 +1,56 @@
+// Small facts and services of the system that the core asks for.
+#ifndef ORVANE_PLATFORM_SYSTEM_PORT_H
+#define ORVANE_PLATFORM_SYSTEM_PORT_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvane {
+
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+
+class ClockPort {
+ public:
+  virtual ~ClockPort() = default;
+  virtual LocalTime Now() = 0;                // GetLocalTime
+  virtual uint32_t SecondsSinceEpoch() = 0;  // time(), to seed the filler generator
+};
+
+// The C library's srand/rand: the filler bytes of a login record.
+class RandomPort {
+ public:
+  virtual ~RandomPort() = default;
+  virtual void Seed(uint32_t seed) = 0;
+  virtual int Next() = 0;
+};
+
+class SystemPort {
+ public:
+  virtual ~SystemPort() = default;
+  // GetUserNameW into out (capacity in code units, terminator included); false on failure.
+  virtual bool UserName(char16_t* out, std::size_t capacity) = 0;
+};
+
+class SessionPort {
+ public:
+  virtual ~SessionPort() = default;
+  // OpenProcessToken, LookupPrivilegeValueW("SeShutdownPrivilege"),
+  // AdjustTokenPrivileges; true only when the privilege is now enabled
+  // (last error 0 after the adjustment).
+  virtual bool EnableShutdownPrivilege() = 0;
+  // ExitWindowsEx(flags, 0); asynchronous, its result is not examined.
+  virtual void ExitWindows(uint32_t flags) = 0;
+};
+
+class DebugOutputPort {
+ public:
+  virtual ~DebugOutputPort() = default;
+  // OutputDebugStringW.
+  virtual void Write(const char16_t* line) = 0;
+};
+
+}  // namespace orvane
+
+#endif

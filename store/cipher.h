@@ -1,0 +1,17 @@
+// AES-128 (FIPS-197) on a single 16-byte block.
+#ifndef ORVANE_STORE_CIPHER_H
+#define ORVANE_STORE_CIPHER_H
+
+namespace orvane {
+
+constexpr int kCipherEncrypt = 0;
+constexpr int kCipherDecrypt = 1;  // any value other than 0 decrypts
+
+// input and output may be the same buffer. Returns 0 when the block was
+// transformed (the key schedule lives on the stack, so it always is).
+int CipherBlock(const unsigned char* input, unsigned char* output, const unsigned char* key,
+                int direction);
+
+}  // namespace orvane
+
+#endif

@@ -1,0 +1,84 @@
+// A card's login record under HKEY_LOCAL_MACHINE\SOFTWARE\Brindle\Orvane\<record key>:
+// "data" (the encrypted login plaintext), "comment", "type" and "interval".
+// The byte layout is a contract with the logon component.
+#ifndef ORVANE_STORE_LOGIN_RECORD_H
+#define ORVANE_STORE_LOGIN_RECORD_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "card/identity.h"
+#include "platform/registry_port.h"
+#include "platform/system_port.h"
+
+namespace orvane {
+
+constexpr int kTextSize = 260;             // 259 code units and a terminator
+constexpr uint32_t kMaxLoginData = 256;    // largest "data" any reader accepts
+constexpr uint32_t kNoRemovalAction = 0xFFFFFFFFu;
+constexpr uint32_t kDefaultInterval = 5;
+
+// Writes zeros the compiler may not drop (for buffers that held a password).
+void SecureZero(void* data, std::size_t size);
+
+struct LoginStrings {
+  char16_t password[kTextSize] = {};
+  char16_t user[kTextSize] = {};
+  char16_t target[kTextSize] = {};
+  LoginStrings() = default;
+  LoginStrings(const LoginStrings&) = delete;
+  LoginStrings& operator=(const LoginStrings&) = delete;
+  ~LoginStrings() { SecureZero(this, sizeof *this); }
+};
+
+// Lays down the login plaintext (filler from random) into out and returns its
+// length T, or 0 when it would exceed capacity or kMaxLoginData.
+std::size_t BuildLoginPlaintext(const char16_t* password, const char16_t* user,
+                                const char16_t* target, RandomPort& random, unsigned char* out,
+                                std::size_t capacity);
+// Encrypts or decrypts whole blocks in place: even blocks under the permuted
+// identity, odd blocks under the identity. A partial last block is left alone.
+void EncryptLoginData(const CardIdentity& identity, const CardIdentity& permuted,
+                      unsigned char* data, std::size_t length);
+void DecryptLoginData(const CardIdentity& identity, const CardIdentity& permuted,
+                      unsigned char* data, std::size_t length);
+// Splits decrypted data into its three strings. False ("no usable login
+// data") when a string has no terminator inside the data or is longer than
+// 259 code units; out is then all zero.
+bool ParseLoginPlaintext(const unsigned char* plain, std::size_t length, LoginStrings& out);
+
+enum class LoginDataResult { NoRecord, NoLoginData, Ok };
+
+// Reads and decodes "data" of an open record key, accepting at most limit bytes.
+LoginDataResult ReadLoginData(RegistryPort& registry, RegKeyHandle key,
+                              const CardIdentity& identity, const CardIdentity& permuted,
+                              uint32_t limit, LoginStrings& out);
+// Opens the card's record and reads "data" from it.
+LoginDataResult ReadLoginRecord(RegistryPort& registry, const CardIdentity& identity,
+                                uint32_t limit, LoginStrings& out);
+
+// "type" and "interval" of an open key; fallback when absent or not 4 bytes.
+uint32_t ReadDwordValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
+                        uint32_t fallback);
+
+struct RecordComment {
+  char16_t time[20] = {};          // "YYYY/MM/DD hh:mm:ss", or empty
+  char16_t description[kTextSize] = {};
+};
+// Splits a comment text of length code units (no terminator needed).
+void ParseComment(const char16_t* text, std::size_t length, RecordComment& out);
+// Reads "comment" of an open key; false when there is none.
+bool ReadComment(RegistryPort& registry, RegKeyHandle key, RecordComment& out);
+
+enum class WriteResult { Ok, TooLong, CreateFailed, DataFailed, CommentFailed };
+// Builds, encrypts and writes "data" and "comment" of the card's record.
+WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPort& random,
+                             const CardIdentity& identity, const char16_t* user,
+                             const char16_t* password, const char16_t* target,
+                             const char16_t* description);
+// Removes the whole record key.
+RegResult DeleteLoginRecord(RegistryPort& registry, uint32_t recordKeyValue);
+
+}  // namespace orvane
+
+#endif
