@@ -1,0 +1,1 @@
+// Filled by the Win32 adapters.
