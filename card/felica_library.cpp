@@ -1,0 +1,104 @@
+// The FeliCa library path: loading felica.dll and one poll through it.
+#include "card/card_access.h"
+#include "card/flavour_policy.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr int kPathSize = 260;
+const char16_t kLibrarySuffix[] = u"\\Sony Shared\\FeliCaLibrary\\felica.dll";
+
+// Resolved in this order; every one is looked up even after a failure.
+const char* const kEntryPoints[] = {
+    "initialize_library",
+    "open_reader_writer_auto",
+    "dispose_library",
+    "polling_and_get_card_information",
+    "close_reader_writer",
+};
+
+// folder + suffix into path; false when the whole path does not fit, so that
+// a cut path is never loaded.
+bool FormatLibraryPath(const char16_t* folder, char16_t (&path)[kPathSize]) {
+  int p = 0;
+  for (const char16_t* s = folder; *s; ++s) {
+    if (p >= kPathSize - 1) return false;
+    path[p++] = *s;
+  }
+  for (const char16_t* s = kLibrarySuffix; *s; ++s) {
+    if (p >= kPathSize - 1) return false;
+    path[p++] = *s;
+  }
+  path[p] = 0;
+  return true;
+}
+
+}  // namespace
+
+int LoadFelicaLibrary(CardAccess& access) {
+  const FlavourPolicy& policy = PolicyOf(access);
+  if (policy.reportsToView) {
+    access.readerCount = 0;
+    access.pasoriIndex = 0;
+    access.readerKind = kNoReader;
+    access.libraryUsable = false;
+    access.libraryLoaded = false;
+  }
+
+  char16_t folder[kPathSize] = {};
+  if (!access.felica.CommonProgramFilesFolder(folder, kPathSize)) return 0;
+  folder[kPathSize - 1] = 0;
+  char16_t path[kPathSize] = {};
+  if (!FormatLibraryPath(folder, path)) return 0;
+  if (!access.felica.Load(path)) return 0;
+
+  bool all = true;
+  for (const char* name : kEntryPoints)
+    if (!access.felica.Resolve(name)) all = false;
+  // The module stays loaded even when an entry point is missing; it is simply
+  // never called.
+  if (!all) return 0;
+  if (policy.reportsToView)
+    access.libraryLoaded = true;
+  else
+    access.libraryUsable = true;
+  return 1;
+}
+
+int PollCardByLibrary(CardAccess& access) {
+  // Never call into a library whose entry points were not all found.
+  if (!access.libraryUsable) return 0;
+  FelicaPort& felica = access.felica;
+  if (!felica.InitializeLibrary()) return 0;
+  if (!felica.OpenReaderWriterAuto()) {
+    felica.DisposeLibrary();
+    return 0;
+  }
+
+  const unsigned char systemCode[2] = {0xFF, 0xFF};  // any system
+  unsigned char numberOfCards = 0;
+  access.identity.fill(0);
+  int result = 0;
+  if (felica.PollingAndGetCardInformation(systemCode, 0, &numberOfCards, access.identity.data(),
+                                          access.identity.data() + 8) &&
+      numberOfCards > 0) {
+    PlayRecognitionHook(access);
+    if (IdentityIsValid(access.identity)) {
+      result = 1;
+      if (PolicyOf(access).recordsCardKind) access.cardKind = kCardKindFelica;
+      access.lastReaderIndex = kReadByLibrary;
+    }
+  }
+  felica.CloseReaderWriter();
+  felica.DisposeLibrary();
+  return result;
+}
+
+void FreeFelicaLibrary(CardAccess& access) {
+  access.felica.Unload();
+  access.libraryUsable = false;
+  access.libraryLoaded = false;
+}
+
+}  // namespace orvane
