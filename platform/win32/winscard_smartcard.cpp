@@ -1,0 +1,93 @@
+#include "platform/win32/winscard_smartcard.h"
+
+#include <windows.h>
+#include <winscard.h>
+
+namespace orvane {
+
+namespace {
+
+ScResult Map(LONG rv) {
+  switch (rv) {
+    case SCARD_S_SUCCESS:
+      return ScResult::Ok;
+    case SCARD_E_NO_SERVICE:
+    case SCARD_E_SERVICE_STOPPED:
+      return ScResult::NoService;
+    case SCARD_E_NO_READERS_AVAILABLE:
+    case SCARD_E_UNKNOWN_READER:
+    case SCARD_E_READER_UNAVAILABLE:
+      return ScResult::NoReaders;
+    case SCARD_E_NO_SMARTCARD:
+    case SCARD_W_UNRESPONSIVE_CARD:
+    case SCARD_W_UNPOWERED_CARD:
+      return ScResult::NoCard;
+    case SCARD_W_REMOVED_CARD:
+    case SCARD_W_RESET_CARD:
+      return ScResult::Removed;
+    case SCARD_E_SHARING_VIOLATION:
+      return ScResult::Sharing;
+    case SCARD_E_INSUFFICIENT_BUFFER:
+      return ScResult::InsufficientBuffer;
+    default:
+      return ScResult::Failed;
+  }
+}
+
+SCARDCONTEXT ToContext(ScContext context) { return static_cast<SCARDCONTEXT>(context); }
+SCARDHANDLE ToHandle(ScCard card) { return static_cast<SCARDHANDLE>(card); }
+
+}  // namespace
+
+ScResult WinScardSmartCard::EstablishContext(ScContext* context) {
+  SCARDCONTEXT handle = 0;
+  const LONG rv = SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &handle);
+  if (rv == SCARD_S_SUCCESS) *context = static_cast<ScContext>(handle);
+  return Map(rv);
+}
+
+ScResult WinScardSmartCard::ListReaders(ScContext context, char16_t* names, uint32_t* length) {
+  DWORD size = names ? *length : 0;
+  const LONG rv =
+      SCardListReadersW(ToContext(context), nullptr, reinterpret_cast<LPWSTR>(names), &size);
+  *length = static_cast<uint32_t>(size);
+  return Map(rv);
+}
+
+ScResult WinScardSmartCard::Connect(ScContext context, const char16_t* reader, ScCard* card) {
+  SCARDHANDLE handle = 0;
+  DWORD protocol = 0;
+  const LONG rv = SCardConnectW(ToContext(context), reinterpret_cast<LPCWSTR>(reader),
+                                SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
+                                &handle, &protocol);
+  if (rv == SCARD_S_SUCCESS) *card = static_cast<ScCard>(handle);
+  return Map(rv);
+}
+
+ScResult WinScardSmartCard::Status(ScCard card, unsigned char* atr, uint32_t* length) {
+  DWORD protocol = 0;
+  DWORD atrLength = *length;
+  const LONG rv = SCardStatusW(ToHandle(card), nullptr, nullptr, nullptr, &protocol, atr, &atrLength);
+  *length = static_cast<uint32_t>(atrLength);
+  return Map(rv);
+}
+
+ScResult WinScardSmartCard::Transmit(ScCard card, const unsigned char* command,
+                                     uint32_t commandLength, unsigned char* answer,
+                                     uint32_t* answerLength) {
+  DWORD received = *answerLength;
+  const LONG rv = SCardTransmit(ToHandle(card), SCARD_PCI_T1, command, commandLength, nullptr,
+                                answer, &received);
+  *answerLength = static_cast<uint32_t>(received);
+  return Map(rv);
+}
+
+ScResult WinScardSmartCard::Disconnect(ScCard card) {
+  return Map(SCardDisconnect(ToHandle(card), SCARD_LEAVE_CARD));
+}
+
+ScResult WinScardSmartCard::ReleaseContext(ScContext context) {
+  return Map(SCardReleaseContext(ToContext(context)));
+}
+
+}  // namespace orvane
