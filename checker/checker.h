@@ -1,0 +1,106 @@
+// OrvaneChecker's logic: decide once at start whether the card on the reader
+// belongs to the logged-on user and asks for a removal action, then on every
+// tick end the session when that card is gone. No window code here: the
+// program feeds WatchTick from its timer, tests call it directly.
+#ifndef ORVANE_CHECKER_CHECKER_H
+#define ORVANE_CHECKER_CHECKER_H
+
+#include <cstdint>
+
+#include "card/identity.h"
+#include "platform/registry_port.h"
+#include "platform/system_port.h"
+#include "store/login_record.h"
+
+namespace orvane {
+
+struct CardAccess;
+
+// The card poll as the checker uses it.
+class CardPoller {
+ public:
+  virtual ~CardPoller() = default;
+  // Once at start: load the FeliCa library and forget any reader, so that the
+  // first poll discovers them.
+  virtual void Prepare() = 0;
+  // One poll; nonzero when Identity() now holds the card read.
+  virtual int Poll() = 0;
+  virtual const CardIdentity& Identity() const = 0;
+};
+
+// The poller on the shared card-access code (LoadFelicaLibrary, PollCard).
+class CardAccessPoller : public CardPoller {
+ public:
+  explicit CardAccessPoller(CardAccess& access) : access_(access) {}
+  void Prepare() override;
+  int Poll() override;
+  const CardIdentity& Identity() const override;
+
+ private:
+  CardAccess& access_;
+};
+
+// The hidden window that carries the timer and that the settings program
+// finds and closes.
+class WatchWindowPort {
+ public:
+  virtual ~WatchWindowPort() = default;
+  // Creates the hidden window; its creation starts timer 1 with the period
+  // (milliseconds). False when the window could not be created.
+  virtual bool Create(uint32_t periodMs) = 0;
+};
+
+constexpr int kDebugLineSize = 1000;
+constexpr uint32_t kPeriodPerSecond = 1000;
+
+// Lines written to the debugger output.
+extern const char16_t kLineNoCard[];          // "no card\n"
+extern const char16_t kLineNoRegistryData[];  // "no registry data\n"
+extern const char16_t kLineNoShutdownData[];  // "no shutdown data\n"
+extern const char16_t kLineOtherUser[];       // "user != login_user\n"
+extern const char16_t kLineShutdown[];        // "shutdown\n"
+
+struct Checker {
+  Checker(CardPoller& p, RegistryPort& r, SystemPort& s, SessionPort& e, DebugOutputPort& d,
+          WatchWindowPort& w)
+      : poller(p), registry(r), system(s), session(e), debug(d), window(w) {}
+
+  CardPoller& poller;
+  RegistryPort& registry;
+  SystemPort& system;
+  SessionPort& session;
+  DebugOutputPort& debug;
+  WatchWindowPort& window;
+
+  uint32_t removalType = kNoRemovalAction;
+  uint32_t periodMs = 0;
+  char16_t recordUser[kTextSize] = {};
+  CardIdentity saved = {};
+  bool armed = false;
+  char16_t debugLine[kDebugLineSize] = {};
+};
+
+// 1 when the watch is armed and its window exists, 0 otherwise (one debug
+// line says why, except when the window could not be created).
+int StartWatch(Checker& checker);
+// Reads removal type, check period and record user of the polled card's
+// record; 1 when "data" was read and decoded.
+int ReadCheckerRecord(Checker& checker);
+// One timer tick: the saved card still there, or "shutdown\n" and EndSession.
+void WatchTick(Checker& checker);
+// Asks the system to end the session with the removal type.
+void EndSession(Checker& checker);
+// True when ending the session with these flags needs the shut-down
+// privilege (shut down, restart, power off); a log-off needs none.
+bool NeedsShutdownPrivilege(uint32_t flags);
+
+// Formats into the checker's debug line buffer and writes it out. Knows %s
+// (const char16_t*), %d, %u, %x and %%; the result is cut to fit the buffer.
+void DebugLine(Checker& checker, const char16_t* format, ...);
+// The formatter itself: always zero-terminates when capacity > 0; returns
+// the length written.
+int FormatDebugText(char16_t* out, int capacity, const char16_t* format, ...);
+
+}  // namespace orvane
+
+#endif

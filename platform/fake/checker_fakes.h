@@ -1,0 +1,68 @@
+// Fakes of the ports the checker needs besides the registry and the card:
+// account name, session end, debugger output, the watch window, and a poll
+// whose card the test lays on or takes off.
+#ifndef ORVANE_PLATFORM_FAKE_CHECKER_FAKES_H
+#define ORVANE_PLATFORM_FAKE_CHECKER_FAKES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "checker/checker.h"
+#include "platform/system_port.h"
+
+namespace orvane {
+
+class FakeSystem : public SystemPort {
+ public:
+  std::u16string user = u"alice";
+  bool fail = false;
+  bool UserName(char16_t* out, std::size_t capacity) override;
+};
+
+class FakeSession : public SessionPort {
+ public:
+  bool privilegeGranted = true;
+  int privilegeRequests = 0;
+  std::vector<uint32_t> exitCalls;  // flags of every ExitWindows
+  bool EnableShutdownPrivilege() override;
+  void ExitWindows(uint32_t flags) override;
+};
+
+class FakeDebugOutput : public DebugOutputPort {
+ public:
+  std::vector<std::u16string> lines;
+  void Write(const char16_t* line) override;
+};
+
+class FakeWatchWindow : public WatchWindowPort {
+ public:
+  bool fail = false;
+  int creates = 0;
+  uint32_t periodMs = 0;
+  bool Create(uint32_t period) override;
+};
+
+// The card on the reader is whatever the test last put there.
+class FakePoller : public CardPoller {
+ public:
+  bool present = false;
+  CardIdentity card = {};
+  int prepares = 0;
+  int polls = 0;
+  void PutCard(const CardIdentity& c) {
+    card = c;
+    present = true;
+  }
+  void TakeCard() { present = false; }
+  void Prepare() override;
+  int Poll() override;
+  const CardIdentity& Identity() const override { return identity_; }
+
+ private:
+  CardIdentity identity_ = {};
+};
+
+}  // namespace orvane
+
+#endif

@@ -1,0 +1,31 @@
+#include "platform/win32/win_session.h"
+
+#include <windows.h>
+// winuser.h defines ExitWindows as a macro; the session port has a method of that name.
+#undef ExitWindows
+
+namespace orvane {
+
+bool WinSession::EnableShutdownPrivilege() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+    return false;
+  TOKEN_PRIVILEGES privileges = {};
+  if (!LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+    CloseHandle(token);
+    return false;
+  }
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  // AdjustTokenPrivileges succeeds even when it assigned nothing; only the
+  // last error tells (ERROR_NOT_ALL_ASSIGNED).
+  SetLastError(ERROR_SUCCESS);
+  AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+  bool enabled = GetLastError() == ERROR_SUCCESS;
+  CloseHandle(token);  // once per tick while the card is away: do not leak it
+  return enabled;
+}
+
+void WinSession::ExitWindows(uint32_t flags) { ExitWindowsEx(flags, 0); }
+
+}  // namespace orvane

@@ -1,0 +1,17 @@
+// SessionPort on Win32: the shut-down privilege and ExitWindowsEx.
+#ifndef ORVANE_PLATFORM_WIN32_WIN_SESSION_H
+#define ORVANE_PLATFORM_WIN32_WIN_SESSION_H
+
+#include "platform/system_port.h"
+
+namespace orvane {
+
+class WinSession : public SessionPort {
+ public:
+  bool EnableShutdownPrivilege() override;
+  void ExitWindows(uint32_t flags) override;
+};
+
+}  // namespace orvane
+
+#endif
