@@ -46,18 +46,25 @@ void DecryptLoginData(const CardIdentity& identity, const CardIdentity& permuted
 // data") when a string has no terminator inside the data or is longer than
 // 259 code units; out is then all zero.
 bool ParseLoginPlaintext(const unsigned char* plain, std::size_t length, LoginStrings& out);
+// Decrypts a copy of "data" (at most kMaxLoginData bytes, else false) and
+// parses the whole blocks of it; the copy is wiped afterwards.
+bool DecodeLoginData(const CardIdentity& identity, const CardIdentity& permuted,
+                     const unsigned char* data, std::size_t length, LoginStrings& out);
 
 enum class LoginDataResult { NoRecord, NoLoginData, Ok };
 
-// Reads and decodes "data" of an open record key, accepting at most limit bytes.
+// Reads and decodes "data" of an open record key, accepting at most limit
+// bytes (never more than kMaxLoginData). NoLoginData when the value is
+// absent, larger than that, or does not decode.
 LoginDataResult ReadLoginData(RegistryPort& registry, RegKeyHandle key,
                               const CardIdentity& identity, const CardIdentity& permuted,
                               uint32_t limit, LoginStrings& out);
-// Opens the card's record and reads "data" from it.
+// Opens the card's record (for querying values) and reads "data" from it.
 LoginDataResult ReadLoginRecord(RegistryPort& registry, const CardIdentity& identity,
                                 uint32_t limit, LoginStrings& out);
 
-// "type" and "interval" of an open key; fallback when absent or not 4 bytes.
+// "type" and "interval" of an open key; fallback when the query fails or the
+// value is not exactly 4 bytes. The registry type is not examined.
 uint32_t ReadDwordValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
                         uint32_t fallback);
 
@@ -65,13 +72,20 @@ struct RecordComment {
   char16_t time[20] = {};          // "YYYY/MM/DD hh:mm:ss", or empty
   char16_t description[kTextSize] = {};
 };
-// Splits a comment text of length code units (no terminator needed).
+// Splits a comment text of length code units (no terminator needed; an
+// embedded zero ends it): 19 characters of time, a space, the description
+// (empty for 20 characters or fewer, cut at 259).
 void ParseComment(const char16_t* text, std::size_t length, RecordComment& out);
-// Reads "comment" of an open key; false when there is none.
+// Reads "comment" of an open key into 520 bytes; false when the query fails.
+// The text ends after the bytes returned; an odd last byte is ignored.
 bool ReadComment(RegistryPort& registry, RegKeyHandle key, RecordComment& out);
 
 enum class WriteResult { Ok, TooLong, CreateFailed, DataFailed, CommentFailed };
-// Builds, encrypts and writes "data" and "comment" of the card's record.
+// Builds, encrypts and writes "data" and "comment" of the card's record,
+// creating the key. TooLong (nothing written) when a string is over 259 code
+// units, the plaintext over kMaxLoginData bytes or the description over 239.
+// A failure stops at its step and keeps what was already written. The key is
+// closed on every path.
 WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPort& random,
                              const CardIdentity& identity, const char16_t* user,
                              const char16_t* password, const char16_t* target,
