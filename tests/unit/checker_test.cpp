@@ -1,0 +1,417 @@
+#include "checker/checker.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/fake/checker_fakes.h"
+#include "platform/fake/fake_registry.h"
+#include "store/login_record.h"
+
+namespace orvane {
+namespace {
+
+const CardIdentity kCard = {0x01, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
+                            0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFF};
+// The same card but for its last byte.
+const CardIdentity kLastByteDiffers = {0x01, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
+                                       0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFE};
+const CardIdentity kOtherCard = {0x04, 0x8A, 0x21, 0x6B, 0x33, 0x55, 0x80, 0x9C,
+                                 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
+
+class FixedClock : public ClockPort {
+ public:
+  LocalTime Now() override { return {2026, 12, 9, 22, 30, 0}; }
+  uint32_t SecondsSinceEpoch() override { return 1796855400u; }
+};
+
+class CountingRandom : public RandomPort {
+ public:
+  void Seed(uint32_t seed) override { next_ = static_cast<int>(seed); }
+  int Next() override { return next_++ & 0x7FFF; }
+
+ private:
+  int next_ = 0;
+};
+
+std::u16string RecordPath(const CardIdentity& card) {
+  CardIdentity permuted;
+  char16_t path[kRecordPathSize];
+  FormatRecordPath(RecordKeyValue(card, permuted), path);
+  return path;
+}
+
+struct CheckerFixture : ::testing::Test {
+  FakeRegistry registry;
+  FakePoller poller;
+  FakeSystem system;
+  FakeSession session;
+  FakeDebugOutput debug;
+  FakeWatchWindow window;
+  Checker checker{poller, registry, system, session, debug, window};
+
+  // A record as the settings program writes it.
+  void Register(const CardIdentity& card, const std::u16string& user, const char16_t* password,
+                const char16_t* target) {
+    FixedClock clock;
+    CountingRandom random;
+    ASSERT_EQ(WriteLoginRecord(registry, clock, random, card, user.c_str(), password, target,
+                               u"test card"),
+              WriteResult::Ok);
+  }
+  void Register(const CardIdentity& card, const std::u16string& user) {
+    Register(card, user, u"secret", u"DESKTOP");
+  }
+  void SetRemoval(const CardIdentity& card, uint32_t type, uint32_t interval) {
+    registry.SetDword(RecordPath(card), u"type", type);
+    registry.SetDword(RecordPath(card), u"interval", interval);
+  }
+  // Registered card of alice on the reader, log off forced if hung, 1 second.
+  void ArmOnCard(uint32_t type = 0x10) {
+    Register(kCard, u"alice");
+    SetRemoval(kCard, type, 1);
+    poller.PutCard(kCard);
+    ASSERT_EQ(StartWatch(checker), 1);
+    ASSERT_TRUE(debug.lines.empty());
+  }
+  std::vector<std::u16string> Lines(std::initializer_list<const char16_t*> lines) {
+    std::vector<std::u16string> out;
+    for (const char16_t* l : lines) out.emplace_back(l);
+    return out;
+  }
+};
+
+// --- start-up -------------------------------------------------------------
+
+enum class Setup {
+  NoCard,
+  NoRecordKey,
+  KeyWithoutData,
+  DataTooLong,
+  DataOfAnotherCard,
+  NoType,
+  TypeMinusOne,
+  NoInterval,
+  IntervalZero,
+  IntervalWrapsToZero,
+  IntervalWrapsToNonZero,
+  UserDiffersInCase,
+  UserWithTrailingSpace,
+  UserNameUnavailable,
+  WindowFails,
+  Armed,
+};
+
+struct StartCase {
+  const char* name;
+  Setup setup;
+  int result;
+  const char16_t* line;  // nullptr: no debug line at all
+  uint32_t periodMs;     // checked when the window was created
+};
+
+class StartWatchTest : public CheckerFixture, public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartWatchTest, DecidesOnceAndSaysWhy) {
+  const StartCase& c = GetParam();
+  uint32_t type = 0x11;
+  uint32_t interval = 1;
+  bool writeType = true, writeInterval = true;
+  switch (c.setup) {
+    case Setup::NoType: writeType = false; break;
+    case Setup::TypeMinusOne: type = 0xFFFFFFFFu; break;
+    case Setup::NoInterval: writeInterval = false; break;
+    case Setup::IntervalZero: interval = 0; break;
+    case Setup::IntervalWrapsToZero: interval = 536870912u; break;  // 2^29 * 1000 = 0 mod 2^32
+    case Setup::IntervalWrapsToNonZero: interval = 4294968u; break;
+    default: break;
+  }
+  if (c.setup != Setup::NoCard) poller.PutCard(kCard);
+  if (c.setup != Setup::NoRecordKey) {
+    if (c.setup == Setup::KeyWithoutData || c.setup == Setup::DataTooLong) {
+      registry.AddKey(RecordPath(kCard));
+    } else if (c.setup == Setup::DataOfAnotherCard) {
+      // Another card's ciphertext under this card's key decodes to noise.
+      Register(kOtherCard, u"alice");
+      FakeRegistry::Value data;
+      ASSERT_TRUE(registry.GetValue(RecordPath(kOtherCard), u"data", &data));
+      registry.SetBinary(RecordPath(kCard), u"data", data.bytes);
+    } else {
+      Register(kCard, u"alice");
+    }
+    if (c.setup == Setup::DataTooLong)
+      registry.SetBinary(RecordPath(kCard), u"data", std::vector<unsigned char>(272, 0x5A));
+    if (writeType) registry.SetDword(RecordPath(kCard), u"type", type);
+    if (writeInterval) registry.SetDword(RecordPath(kCard), u"interval", interval);
+  }
+  if (c.setup == Setup::UserDiffersInCase) system.user = u"Alice";
+  if (c.setup == Setup::UserWithTrailingSpace) system.user = u"alice ";
+  if (c.setup == Setup::UserNameUnavailable) system.fail = true;
+  if (c.setup == Setup::WindowFails) window.fail = true;
+
+  EXPECT_EQ(StartWatch(checker), c.result);
+
+  if (c.line != nullptr)
+    EXPECT_EQ(debug.lines, Lines({c.line}));
+  else
+    EXPECT_TRUE(debug.lines.empty());
+  EXPECT_EQ(poller.prepares, 1);
+  EXPECT_EQ(poller.polls, 1);
+  EXPECT_TRUE(session.exitCalls.empty());
+  EXPECT_EQ(session.privilegeRequests, 0);
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+  EXPECT_EQ(checker.armed, c.result == 1);
+  const bool reachedWindow = c.setup == Setup::WindowFails || c.result == 1;
+  EXPECT_EQ(window.creates, reachedWindow ? 1 : 0);
+  if (reachedWindow) {
+    EXPECT_EQ(window.periodMs, c.periodMs);
+    EXPECT_EQ(checker.saved, kCard);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, StartWatchTest,
+    ::testing::Values(
+        StartCase{"NoCard", Setup::NoCard, 0, u"no card\n", 0},
+        StartCase{"NoRecordKey", Setup::NoRecordKey, 0, u"no registry data\n", 0},
+        StartCase{"KeyWithoutData", Setup::KeyWithoutData, 0, u"no registry data\n", 0},
+        StartCase{"DataTooLong", Setup::DataTooLong, 0, u"no registry data\n", 0},
+        StartCase{"DataOfAnotherCard", Setup::DataOfAnotherCard, 0, u"no registry data\n", 0},
+        StartCase{"NoType", Setup::NoType, 0, u"no shutdown data\n", 0},
+        StartCase{"TypeMinusOne", Setup::TypeMinusOne, 0, u"no shutdown data\n", 0},
+        StartCase{"NoIntervalMeansFiveSeconds", Setup::NoInterval, 1, nullptr, 5000},
+        StartCase{"IntervalZero", Setup::IntervalZero, 0, u"no shutdown data\n", 0},
+        StartCase{"IntervalWrapsToZero", Setup::IntervalWrapsToZero, 0, u"no shutdown data\n", 0},
+        StartCase{"IntervalWrapsToNonZero", Setup::IntervalWrapsToNonZero, 1, nullptr, 704},
+        StartCase{"UserDiffersInCase", Setup::UserDiffersInCase, 0, u"user != login_user\n", 0},
+        StartCase{"UserWithTrailingSpace", Setup::UserWithTrailingSpace, 0,
+                  u"user != login_user\n", 0},
+        StartCase{"UserNameUnavailable", Setup::UserNameUnavailable, 0, u"user != login_user\n",
+                  0},
+        StartCase{"WindowFailsSilently", Setup::WindowFails, 0, nullptr, 1000},
+        StartCase{"Armed", Setup::Armed, 1, nullptr, 1000}),
+    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+// --- the record as the checker reads it -----------------------------------
+
+struct PeriodCase {
+  uint32_t interval;
+  uint32_t periodMs;
+};
+
+class PeriodTest : public CheckerFixture, public ::testing::WithParamInterface<PeriodCase> {};
+
+TEST_P(PeriodTest, IntervalTimesThousandWrapsIn32Bits) {
+  Register(kCard, u"alice");
+  SetRemoval(kCard, 0x10, GetParam().interval);
+  poller.PutCard(kCard);
+  ASSERT_EQ(poller.Poll(), 1);
+  EXPECT_EQ(ReadCheckerRecord(checker), 1);
+  EXPECT_EQ(checker.periodMs, GetParam().periodMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Intervals, PeriodTest,
+                         ::testing::Values(PeriodCase{1, 1000}, PeriodCase{5, 5000},
+                                           PeriodCase{4294967u, 4294967000u},
+                                           PeriodCase{4294968u, 704},
+                                           PeriodCase{536870912u, 0},
+                                           PeriodCase{0xFFFFFFFFu, 4294966296u}));
+
+TEST_F(CheckerFixture, TypeAndIntervalAreReadEvenWithoutData) {
+  registry.AddKey(RecordPath(kCard));
+  SetRemoval(kCard, 0x12, 7);
+  poller.PutCard(kCard);
+  ASSERT_EQ(poller.Poll(), 1);
+  EXPECT_EQ(ReadCheckerRecord(checker), 0);
+  EXPECT_EQ(checker.removalType, 0x12u);
+  EXPECT_EQ(checker.periodMs, 7000u);
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
+
+TEST_F(CheckerFixture, TypeAndIntervalOfTheWrongSizeTakeTheirDefaults) {
+  Register(kCard, u"alice");
+  registry.SetRaw(RecordPath(kCard), u"type", regtype::kQword,
+                  {0x10, 0, 0, 0, 0, 0, 0, 0});
+  registry.SetRaw(RecordPath(kCard), u"interval", regtype::kBinary, {1, 0});
+  poller.PutCard(kCard);
+  ASSERT_EQ(poller.Poll(), 1);
+  EXPECT_EQ(ReadCheckerRecord(checker), 1);
+  EXPECT_EQ(checker.removalType, kNoRemovalAction);
+  EXPECT_EQ(checker.periodMs, 5000u);
+}
+
+TEST_F(CheckerFixture, RecordKeyIsOpenedForQueryingValuesOnly) {
+  Register(kCard, u"alice");
+  SetRemoval(kCard, 0x10, 1);
+  poller.PutCard(kCard);
+  ASSERT_EQ(StartWatch(checker), 1);
+  ASSERT_FALSE(registry.OpenCalls().empty());
+  const auto& last = registry.OpenCalls().back();
+  EXPECT_EQ(last.root, RegRoot::LocalMachine);
+  EXPECT_EQ(last.path, RecordPath(kCard));
+  EXPECT_EQ(last.access, RegAccess::QueryValue);
+  EXPECT_FALSE(last.create);
+}
+
+// Every record the settings program can write, up to 256 bytes of "data", is
+// honoured: three strings of 90 code units in all make 208 bytes.
+struct LengthCase {
+  int passwordUnits, userUnits, targetUnits;
+};
+
+class RecordLengthTest : public CheckerFixture, public ::testing::WithParamInterface<LengthCase> {};
+
+TEST_P(RecordLengthTest, LongRecordsArmTheWatch) {
+  const LengthCase& c = GetParam();
+  std::u16string user(c.userUnits, u'u');
+  std::u16string password(c.passwordUnits, u'p');
+  std::u16string target(c.targetUnits, u't');
+  system.user = user;
+  Register(kCard, user, password.c_str(), target.c_str());
+  SetRemoval(kCard, 0x10, 1);
+  FakeRegistry::Value data;
+  ASSERT_TRUE(registry.GetValue(RecordPath(kCard), u"data", &data));
+  EXPECT_GT(data.bytes.size(), 200u);
+  poller.PutCard(kCard);
+  EXPECT_EQ(StartWatch(checker), 1);
+  EXPECT_TRUE(debug.lines.empty());
+  EXPECT_EQ(std::u16string(checker.recordUser), user);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, RecordLengthTest,
+                         ::testing::Values(LengthCase{30, 30, 30},    // T = 208
+                                           LengthCase{10, 60, 20},    // T = 208
+                                           LengthCase{40, 40, 38}));  // T = 256
+
+// --- the watch ------------------------------------------------------------
+
+TEST_F(CheckerFixture, CardStayingOnTheReaderDoesNothing) {
+  ArmOnCard();
+  for (int i = 0; i < 5; ++i) WatchTick(checker);
+  EXPECT_TRUE(debug.lines.empty());
+  EXPECT_TRUE(session.exitCalls.empty());
+  EXPECT_EQ(poller.polls, 6);
+}
+
+TEST_F(CheckerFixture, CardGoneEndsTheSessionWithTheRecordedFlags) {
+  ArmOnCard(0x11);
+  poller.TakeCard();
+  WatchTick(checker);
+  EXPECT_EQ(debug.lines, Lines({u"shutdown\n"}));
+  EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x11});
+}
+
+TEST_F(CheckerFixture, CardGoneRepeatsEveryTickAndStopsWhenItComesBack) {
+  ArmOnCard(0x10);
+  poller.TakeCard();
+  WatchTick(checker);
+  WatchTick(checker);
+  poller.PutCard(kCard);
+  WatchTick(checker);
+  WatchTick(checker);
+  EXPECT_EQ(debug.lines, Lines({u"shutdown\n", u"shutdown\n"}));
+  EXPECT_EQ(session.exitCalls, (std::vector<uint32_t>{0x10, 0x10}));
+}
+
+struct ReplacementCase {
+  const char* name;
+  CardIdentity card;
+  bool registered;
+};
+
+class ReplacedCardTest : public CheckerFixture,
+                         public ::testing::WithParamInterface<ReplacementCase> {};
+
+TEST_P(ReplacedCardTest, AnotherCardCountsAsGone) {
+  ArmOnCard(0x12);
+  if (GetParam().registered) {
+    Register(GetParam().card, u"alice");
+    SetRemoval(GetParam().card, 0x12, 1);
+  }
+  poller.PutCard(GetParam().card);
+  WatchTick(checker);
+  EXPECT_EQ(debug.lines, Lines({u"shutdown\n"}));
+  EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x12});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cards, ReplacedCardTest,
+    ::testing::Values(ReplacementCase{"LastByteDiffers", kLastByteDiffers, false},
+                      ReplacementCase{"UnregisteredCard", kOtherCard, false},
+                      ReplacementCase{"RegisteredCardOfSameUser", kOtherCard, true}),
+    [](const ::testing::TestParamInfo<ReplacementCase>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST_F(CheckerFixture, LaterRecordChangesAreNotSeen) {
+  ArmOnCard(0x10);
+  SetRemoval(kCard, 0xFFFFFFFFu, 0);
+  poller.TakeCard();
+  WatchTick(checker);
+  EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x10});
+}
+
+// A log-off needs no privilege: a user without the shut-down privilege is
+// still logged off. Shutting down and restarting do need it.
+struct PrivilegeCase {
+  uint32_t type;
+  bool endsWithoutPrivilege;
+};
+
+class PrivilegeRefusedTest : public CheckerFixture,
+                             public ::testing::WithParamInterface<PrivilegeCase> {};
+
+TEST_P(PrivilegeRefusedTest, OnlyShutDownAndRestartNeedThePrivilege) {
+  ArmOnCard(GetParam().type);
+  session.privilegeGranted = false;
+  poller.TakeCard();
+  WatchTick(checker);
+  WatchTick(checker);
+  EXPECT_EQ(debug.lines, Lines({u"shutdown\n", u"shutdown\n"}));
+  if (GetParam().endsWithoutPrivilege) {
+    EXPECT_EQ(session.exitCalls, (std::vector<uint32_t>{GetParam().type, GetParam().type}));
+  } else {
+    EXPECT_TRUE(session.exitCalls.empty());
+    EXPECT_EQ(session.privilegeRequests, 2);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, PrivilegeRefusedTest,
+                         ::testing::Values(PrivilegeCase{0x00, true}, PrivilegeCase{0x10, true},
+                                           PrivilegeCase{0x04, true},  // forced log off
+                                           PrivilegeCase{0x01, false}, PrivilegeCase{0x11, false},
+                                           PrivilegeCase{0x02, false}, PrivilegeCase{0x12, false},
+                                           PrivilegeCase{0x08, false}));  // power off
+
+TEST_F(CheckerFixture, ShutDownWithThePrivilegeEndsTheSession) {
+  ArmOnCard(0x01);
+  poller.TakeCard();
+  WatchTick(checker);
+  EXPECT_EQ(session.privilegeRequests, 1);
+  EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x01});
+}
+
+// --- debug lines ----------------------------------------------------------
+
+TEST(DebugTextTest, FormatsAndStaysInsideTheBuffer) {
+  char16_t out[12];
+  EXPECT_EQ(FormatDebugText(out, 12, u"%s=%u/%x/%d%%", u"ab", 42u, 0xBEEFu, -7), 11);
+  EXPECT_EQ(std::u16string(out), u"ab=42/beef/");
+  char16_t wide[40];
+  FormatDebugText(wide, 40, u"%s=%u/%x/%d%%", u"ab", 42u, 0xBEEFu, -7);
+  EXPECT_EQ(std::u16string(wide), u"ab=42/beef/-7%");
+  char16_t one[1] = {u'x'};
+  EXPECT_EQ(FormatDebugText(one, 1, u"anything"), 0);
+  EXPECT_EQ(one[0], 0);
+}
+
+TEST_F(CheckerFixture, DebugLineIsCutAtTheLineBuffer) {
+  std::u16string longText(3000, u'z');
+  DebugLine(checker, u"%s", longText.c_str());
+  ASSERT_EQ(debug.lines.size(), 1u);
+  EXPECT_EQ(debug.lines[0], std::u16string(kDebugLineSize - 1, u'z'));
+}
+
+}  // namespace
+}  // namespace orvane
