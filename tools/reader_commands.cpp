@@ -1,7 +1,239 @@
+// orvane-card's reader commands: the reader table as discovery builds it, one
+// poll as either program makes it, and a watch of the card on the reader.
 #include "tools/reader_commands.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "card/card_access.h"
+#include "card/identity.h"
+#include "platform/utf.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/win_felica.h"
+#include "platform/win32/winscard_smartcard.h"
+#else
+#include <time.h>
+
+#include "platform/pcsclite/pcsclite_smartcard.h"
+#endif
 
 namespace orvane {
 
-int RunReaderCommand(int, char**) { return 2; }
+namespace {
+
+#ifdef _WIN32
+using PlatformSmartCard = WinScardSmartCard;
+using PlatformFelica = WinFelica;
+void SleepOneSecond() { Sleep(1000); }
+#else
+using PlatformSmartCard = PcscLiteSmartCard;
+// felica.dll exists only on Windows: here the library never loads.
+class PlatformFelica : public FelicaPort {
+ public:
+  bool CommonProgramFilesFolder(char16_t*, std::size_t) override { return false; }
+  bool Load(const char16_t*) override { return false; }
+  bool Resolve(const char*) override { return false; }
+  void Unload() override {}
+  int InitializeLibrary() override { return 0; }
+  int OpenReaderWriterAuto() override { return 0; }
+  int PollingAndGetCardInformation(const unsigned char*, unsigned char, unsigned char*,
+                                   unsigned char*, unsigned char*) override {
+    return 0;
+  }
+  int CloseReaderWriter() override { return 0; }
+  int DisposeLibrary() override { return 0; }
+};
+void SleepOneSecond() {
+  const timespec second = {1, 0};
+  nanosleep(&second, nullptr);
+}
+#endif
+
+const char kUsage[] =
+    "usage: orvane-card readers\n"
+    "       orvane-card poll [--for checker|setting]\n"
+    "       orvane-card watch [--for checker|setting] [--polls N]\n";
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+std::string Text(const char16_t* text) { return Utf16ToUtf8(std::u16string(text)); }
+
+std::string IdentityText(const CardIdentity& identity) {
+  char hex[3 * kIdentitySize] = {};
+  for (int i = 0; i < kIdentitySize; ++i)
+    std::snprintf(hex + 3 * i, 4, i + 1 < kIdentitySize ? "%02X " : "%02X", identity[i]);
+  return hex;
+}
+
+std::string RecordKeyText(const CardIdentity& identity) {
+  CardIdentity permuted{};
+  char key[16];
+  std::snprintf(key, sizeof key, "%x", static_cast<unsigned>(RecordKeyValue(identity, permuted)));
+  return key;
+}
+
+std::string ReaderText(const CardAccess& access) {
+  if (access.lastReaderIndex == kReadByLibrary) return "FeliCa library";
+  if (access.lastReaderIndex >= 0 && access.lastReaderIndex < access.readerCount)
+    return Text(access.readers[access.lastReaderIndex].name);
+  return "?";
+}
+
+std::string CardKindText(int cardKind) {
+  std::string label = Text(CardKindLabel(cardKind));
+  // " (FeliCa) " -> " (FeliCa)"
+  while (!label.empty() && label.back() == ' ') label.pop_back();
+  return std::to_string(cardKind) + label;
+}
+
+const char* ReaderKindText(int kind) {
+  switch (kind) {
+    case kPasoriReader:
+      return "1 (PaSoRi reader, polled alone)";
+    case kOtherReaders:
+      return "2 (other readers, polled in turn)";
+    default:
+      return "0 (no reader)";
+  }
+}
+
+bool ParseFlavour(const char* value, Flavour& flavour) {
+  if (std::strcmp(value, "checker") == 0) {
+    flavour = Flavour::Checker;
+    return true;
+  }
+  if (std::strcmp(value, "setting") == 0) {
+    flavour = Flavour::Setting;
+    return true;
+  }
+  return false;
+}
+
+// Start-up as each program makes it: the library first, then (settings
+// program) discovery; the checker's poll discovers by itself.
+void Prepare(CardAccess& access) {
+  LoadFelicaLibrary(access);
+  if (access.flavour == Flavour::Setting) DiscoverReaders(access);
+}
+
+bool Refused(const CardAccess& access) {
+  return access.flavour == Flavour::Setting && (access.cardKind == 2 || access.cardKind == 8);
+}
+
+int Readers() {
+  PlatformSmartCard smartCard;
+  PlatformFelica felica;
+  CardAccess access(Flavour::Setting, smartCard, felica);
+  DiscoverReaders(access);
+  if (access.readerCount == 0) std::puts("no reader");
+  for (int i = 0; i < access.readerCount; ++i) {
+    std::printf("reader %d: %s\n", i, Text(access.readers[i].name).c_str());
+    std::printf("  display name: %s\n", Text(access.readers[i].display).c_str());
+  }
+  std::printf("reader kind: %s\n", ReaderKindText(access.readerKind));
+  if (access.readerKind == kPasoriReader) std::printf("PaSoRi index: %d\n", access.pasoriIndex);
+  ReleaseReaders(access);
+  return 0;
+}
+
+int Poll(Flavour flavour) {
+  PlatformSmartCard smartCard;
+  PlatformFelica felica;
+  CardAccess access(flavour, smartCard, felica);
+  Prepare(access);
+  const int result = PollCard(access);
+  const bool noReader = access.readerKind == kNoReader && !access.libraryUsable;
+  int status = 0;
+  if (!result) {
+    std::puts("no card");
+    if (noReader) std::fputs("no reader found\n", stderr);
+    status = 1;
+  } else {
+    std::printf("reader: %s\n", ReaderText(access).c_str());
+    if (flavour == Flavour::Setting)
+      std::printf("card kind: %s\n", CardKindText(access.cardKind).c_str());
+    if (Refused(access)) {
+      std::puts("card refused: this card cannot be used");
+      status = 1;
+    } else {
+      std::printf("identity: %s\n", IdentityText(access.identity).c_str());
+      std::printf("record key: %s\n", RecordKeyText(access.identity).c_str());
+    }
+  }
+  ReleaseReaders(access);
+  return status;
+}
+
+std::string Now() {
+  char stamp[32] = "";
+  const std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  if (local) std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", local);
+  return stamp;
+}
+
+// What the card on the reader looks like to the watch; empty for none.
+std::string CardState(CardAccess& access) {
+  if (!PollCard(access)) return std::string();
+  if (Refused(access)) return "refused card (card kind " + std::to_string(access.cardKind) + ")";
+  return "identity " + IdentityText(access.identity) + ", record key " +
+         RecordKeyText(access.identity) + ", reader " + ReaderText(access);
+}
+
+int Watch(Flavour flavour, long polls) {
+  PlatformSmartCard smartCard;
+  PlatformFelica felica;
+  CardAccess access(flavour, smartCard, felica);
+  Prepare(access);
+  std::string previous;
+  for (long i = 0; polls <= 0 || i < polls; ++i) {
+    if (i) SleepOneSecond();
+    const std::string state = CardState(access);
+    if (i == 0 || state != previous) {
+      const char* what = state.empty()                     ? (i == 0 ? "no card" : "card gone")
+                         : (i == 0 || previous.empty())    ? "card on: "
+                                                           : "card changed: ";
+      std::printf("%s %s%s\n", Now().c_str(), what, state.c_str());
+      std::fflush(stdout);
+    }
+    previous = state;
+  }
+  ReleaseReaders(access);
+  return 0;
+}
+
+}  // namespace
+
+int RunReaderCommand(int argc, char** argv) {
+  if (argc < 1) return Usage();
+  const std::string command = argv[0];
+  Flavour flavour = Flavour::Checker;
+  long polls = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (command != "readers" && option == "--for" && i + 1 < argc) {
+      if (!ParseFlavour(argv[++i], flavour)) return Usage();
+    } else if (command == "watch" && option == "--polls" && i + 1 < argc) {
+      char* end = nullptr;
+      polls = std::strtol(argv[++i], &end, 10);
+      if (!*argv[i] || *end || polls <= 0) return Usage();
+    } else {
+      return Usage();
+    }
+  }
+  if (command == "readers") return Readers();
+  if (command == "poll") return Poll(flavour);
+  if (command == "watch") return Watch(flavour, polls);
+  return Usage();
+}
 
 }  // namespace orvane
