@@ -26,8 +26,13 @@ void FakeFelica::SetCard(const std::array<unsigned char, 8>& cardIdm,
   pollResult = 1;
 }
 
+void FakeFelica::Log(const std::string& entry) {
+  log.push_back(entry);
+  if (sharedLog) sharedLog->push_back(entry);
+}
+
 void FakeFelica::Entered(const char* name) {
-  log.push_back(name);
+  Log(name);
   if (!loaded) {
     errors.push_back(std::string(name) + " called without a loaded library");
     return;
@@ -40,7 +45,7 @@ void FakeFelica::Entered(const char* name) {
 }
 
 bool FakeFelica::CommonProgramFilesFolder(char16_t* out, std::size_t capacity) {
-  log.push_back("CommonProgramFilesFolder(capacity=" + std::to_string(capacity) + ")");
+  Log("CommonProgramFilesFolder(capacity=" + std::to_string(capacity) + ")");
   if (!folderAvailable || folder.size() + 1 > capacity) return false;
   std::memcpy(out, folder.c_str(), sizeof(char16_t) * (folder.size() + 1));
   return true;
@@ -48,7 +53,7 @@ bool FakeFelica::CommonProgramFilesFolder(char16_t* out, std::size_t capacity) {
 
 bool FakeFelica::Load(const char16_t* path) {
   loadedPath = path;
-  log.push_back("Load(" + Narrow(loadedPath) + ")");
+  Log("Load(" + Narrow(loadedPath) + ")");
   if (!loadSucceeds) return false;
   loaded = true;
   resolved_.clear();
@@ -56,7 +61,7 @@ bool FakeFelica::Load(const char16_t* path) {
 }
 
 bool FakeFelica::Resolve(const char* name) {
-  log.push_back(std::string("Resolve(") + name + ")");
+  Log(std::string("Resolve(") + name + ")");
   if (!loaded) errors.push_back("Resolve without a loaded library");
   if (!loaded || missingEntryPoints.count(name)) return false;
   resolved_.insert(name);
@@ -64,7 +69,7 @@ bool FakeFelica::Resolve(const char* name) {
 }
 
 void FakeFelica::Unload() {
-  log.push_back("Unload");
+  Log("Unload");
   loaded = false;
   resolved_.clear();
 }

@@ -29,6 +29,7 @@ class FakeFelica : public FelicaPort {
 
   // --- observations ---
   std::vector<std::string> log;
+  std::vector<std::string>* sharedLog = nullptr;  // see ScriptedSmartCard
   std::vector<std::string> errors;
   std::u16string loadedPath;
   bool loaded = false;
@@ -59,6 +60,7 @@ class FakeFelica : public FelicaPort {
   int DisposeLibrary() override;
 
  private:
+  void Log(const std::string& entry);
   void Entered(const char* name);
   std::set<std::string> resolved_;
 };

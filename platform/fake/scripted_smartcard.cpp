@@ -60,6 +60,11 @@ std::u16string ScriptedSmartCard::BuiltList() const {
   return list;
 }
 
+void ScriptedSmartCard::Log(const std::string& entry) {
+  log.push_back(entry);
+  if (sharedLog) sharedLog->push_back(entry);
+}
+
 bool ScriptedSmartCard::CheckContext(ScContext context, const char* call) {
   if (contexts_.count(context)) return true;
   errors.push_back(std::string(call) + " with a context that is not established");
@@ -77,7 +82,7 @@ FakeReader* ScriptedSmartCard::ReaderOf(ScCard card, const char* call) {
 
 ScResult ScriptedSmartCard::EstablishContext(ScContext* context) {
   ++establishCount;
-  log.push_back("EstablishContext");
+  Log("EstablishContext");
   if (establishResult != ScResult::Ok) return establishResult;
   *context = nextContext_++;
   contexts_[*context] = true;
@@ -88,12 +93,12 @@ ScResult ScriptedSmartCard::ListReaders(ScContext context, char16_t* names, uint
   CheckContext(context, "ListReaders");
   const std::u16string list = useRawList ? rawList : BuiltList();
   if (!names) {
-    log.push_back("ListReaders(size)");
+    Log("ListReaders(size)");
     if (listSizeResult != ScResult::Ok) return listSizeResult;
     *length = static_cast<uint32_t>(reportedListSize >= 0 ? reportedListSize : list.size());
     return ScResult::Ok;
   }
-  log.push_back("ListReaders(capacity=" + std::to_string(*length) + ")");
+  Log("ListReaders(capacity=" + std::to_string(*length) + ")");
   if (listFetchResult != ScResult::Ok) return listFetchResult;
   const std::size_t n = std::min<std::size_t>(list.size(), *length);
   std::memcpy(names, list.data(), sizeof(char16_t) * n);
@@ -103,7 +108,7 @@ ScResult ScriptedSmartCard::ListReaders(ScContext context, char16_t* names, uint
 
 ScResult ScriptedSmartCard::Connect(ScContext context, const char16_t* reader, ScCard* card) {
   const std::u16string name = reader;
-  log.push_back("Connect(" + Narrow(name) + ")");
+  Log("Connect(" + Narrow(name) + ")");
   CheckContext(context, "Connect");
   FakeReader* found = FindReader(name);
   if (!found) return ScResult::NoReaders;
@@ -115,7 +120,7 @@ ScResult ScriptedSmartCard::Connect(ScContext context, const char16_t* reader, S
 }
 
 ScResult ScriptedSmartCard::Status(ScCard card, unsigned char* atr, uint32_t* length) {
-  log.push_back("Status(capacity=" + std::to_string(*length) + ")");
+  Log("Status(capacity=" + std::to_string(*length) + ")");
   FakeReader* reader = ReaderOf(card, "Status");
   if (!reader) return ScResult::Failed;
   const FakeCard& fake = reader->card;
@@ -129,7 +134,7 @@ ScResult ScriptedSmartCard::Status(ScCard card, unsigned char* atr, uint32_t* le
 ScResult ScriptedSmartCard::Transmit(ScCard card, const unsigned char* command,
                                      uint32_t commandLength, unsigned char* answer,
                                      uint32_t* answerLength) {
-  log.push_back("Transmit(" + HexBytes(command, commandLength) +
+  Log("Transmit(" + HexBytes(command, commandLength) +
                 ", capacity=" + std::to_string(*answerLength) + ")");
   for (uint32_t i = 0; i < *answerLength; ++i) {
     if (answer[i]) {
@@ -152,18 +157,18 @@ ScResult ScriptedSmartCard::Transmit(ScCard card, const unsigned char* command,
 ScResult ScriptedSmartCard::Disconnect(ScCard card) {
   auto it = open_.find(card);
   if (it == open_.end()) {
-    log.push_back("Disconnect(?)");
+    Log("Disconnect(?)");
     errors.push_back("Disconnect of a card handle that is not open");
     return ScResult::Failed;
   }
-  log.push_back("Disconnect(" + Narrow(it->second) + ")");
+  Log("Disconnect(" + Narrow(it->second) + ")");
   open_.erase(it);
   return ScResult::Ok;
 }
 
 ScResult ScriptedSmartCard::ReleaseContext(ScContext context) {
   ++releaseCount;
-  log.push_back("ReleaseContext");
+  Log("ReleaseContext");
   if (!contexts_.erase(context)) {
     errors.push_back("ReleaseContext of a context that is not established");
     return ScResult::Failed;

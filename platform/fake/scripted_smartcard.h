@@ -62,6 +62,9 @@ class ScriptedSmartCard : public SmartCardPort {
 
   // --- observations ---
   std::vector<std::string> log;
+  // When set, every log entry is also appended here (to see the order of
+  // PC/SC and FeliCa library calls in one sequence).
+  std::vector<std::string>* sharedLog = nullptr;
   std::vector<std::string> errors;
   int establishCount = 0;
   int releaseCount = 0;
@@ -81,6 +84,7 @@ class ScriptedSmartCard : public SmartCardPort {
   ScResult ReleaseContext(ScContext context) override;
 
  private:
+  void Log(const std::string& entry);
   bool CheckContext(ScContext context, const char* call);
   FakeReader* ReaderOf(ScCard card, const char* call);
 
