@@ -183,8 +183,8 @@ def expect_card(result, identity, reader=None, kind=None):
         if got_reader is None or reader not in got_reader:
             raise Failure("reader: expected %r, got %r" % (reader, got_reader))
     if kind is not None:
-        got_kind = field(result, "card kind")
-        if got_kind != str(kind):
+        got_kind = field(result, "card kind")  # the number, then maybe its label
+        if got_kind is None or got_kind.split()[0] != str(kind):
             raise Failure("card kind: expected %s, got %r" % (kind, got_kind))
     return key
 
@@ -199,7 +199,8 @@ def expect_no_card(result):
 def expect_refused(result, kind):
     if result.returncode != 1:
         raise Failure("expected a refused card (exit 1), got exit %d" % result.returncode)
-    if field(result, "card kind") != str(kind):
+    got_kind = field(result, "card kind")
+    if got_kind is None or got_kind.split()[0] != str(kind):
         raise Failure("card kind: expected %s, got %r" % (kind, field(result, "card kind")))
     if not any("card refused" in l for l in lines_of(result)):
         raise Failure("expected 'card refused: ...'")
@@ -223,7 +224,7 @@ CARD_CASES = {
     "id-long": h("00112233445566778899AABBCCDDEEFF"),
     "id-fails": None,
     "id-status-only": None,
-    "id-no-answer": None,
+    "id-one-byte": None,
     "id-close": None,
     "id-zero": None,
 }
