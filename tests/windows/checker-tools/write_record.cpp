@@ -1,0 +1,113 @@
+// orvane-write-record IDENTITY USER PASSWORD TARGET TYPE INTERVAL
+// Writes a card's login record into the registry as the settings program
+// does: "data" and "comment" with WriteLoginRecord, then "type" and
+// "interval" as DWORDs. IDENTITY is 32 hex digits; TYPE and INTERVAL are
+// numbers (0x.. for hex) or "none" to leave the value out.
+// orvane-write-record IDENTITY --delete removes the card's record.
+#include <windows.h>
+#undef ExitWindows  // a winuser.h macro; the session port has a method of that name
+
+#include <cstdio>
+#include <cwchar>
+
+#include "card/identity.h"
+#include "platform/registry_port.h"
+#include "platform/std/std_clock_random.h"
+#include "platform/win32/win_registry.h"
+#include "store/login_record.h"
+
+namespace {
+
+int HexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
+}
+
+bool ParseIdentity(const wchar_t* text, orvane::CardIdentity& out) {
+  if (std::wcslen(text) != 32) return false;
+  for (int i = 0; i < 16; ++i) {
+    int hi = HexDigit(text[2 * i]), lo = HexDigit(text[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out[i] = static_cast<unsigned char>(hi * 16 + lo);
+  }
+  return true;
+}
+
+// "none" -> absent; otherwise a number in 32 bits.
+bool ParseDword(const wchar_t* text, bool* present, uint32_t* value) {
+  if (std::wcscmp(text, L"none") == 0) {
+    *present = false;
+    return true;
+  }
+  wchar_t* end = nullptr;
+  unsigned long long v = std::wcstoull(text, &end, 0);
+  if (end == text || *end != 0 || v > 0xFFFFFFFFull) return false;
+  *present = true;
+  *value = static_cast<uint32_t>(v);
+  return true;
+}
+
+const char16_t* U(const wchar_t* s) { return reinterpret_cast<const char16_t*>(s); }
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  orvane::CardIdentity identity{};
+  if (argc == 3 && std::wcscmp(argv[2], L"--delete") == 0 && ParseIdentity(argv[1], identity)) {
+    orvane::WinRegistry registry;
+    orvane::CardIdentity permuted;
+    orvane::RegResult r =
+        orvane::DeleteLoginRecord(registry, orvane::RecordKeyValue(identity, permuted));
+    if (r != orvane::RegResult::Ok && r != orvane::RegResult::NotFound) {
+      std::fwprintf(stderr, L"cannot delete the record\n");
+      return 1;
+    }
+    std::wprintf(L"record deleted\n");
+    return 0;
+  }
+  bool haveType = false, haveInterval = false;
+  uint32_t type = 0, interval = 0;
+  if (argc != 7 || !ParseIdentity(argv[1], identity) || !ParseDword(argv[5], &haveType, &type) ||
+      !ParseDword(argv[6], &haveInterval, &interval)) {
+    std::fwprintf(stderr,
+                  L"usage: orvane-write-record IDENTITY(32 hex) USER PASSWORD TARGET TYPE|none "
+                  L"INTERVAL|none\n       orvane-write-record IDENTITY --delete\n");
+    return 2;
+  }
+  orvane::WinRegistry registry;
+  orvane::StdClock clock;
+  orvane::StdRandom random;
+  orvane::WriteResult written = orvane::WriteLoginRecord(
+      registry, clock, random, identity, U(argv[2]), U(argv[3]), U(argv[4]), u"wine test");
+  if (written != orvane::WriteResult::Ok) {
+    std::fwprintf(stderr, L"writing the record failed (%d)\n", static_cast<int>(written));
+    return 1;
+  }
+  orvane::CardIdentity permuted;
+  char16_t path[orvane::kRecordPathSize];
+  orvane::FormatRecordPath(orvane::RecordKeyValue(identity, permuted), path);
+  orvane::RegKey key(registry);
+  if (key.Create(orvane::RegRoot::LocalMachine, path) != orvane::RegResult::Ok) {
+    std::fwprintf(stderr, L"cannot open the record key\n");
+    return 1;
+  }
+  struct {
+    bool present;
+    const char16_t* name;
+    uint32_t value;
+  } dwords[] = {{haveType, u"type", type}, {haveInterval, u"interval", interval}};
+  for (const auto& d : dwords) {
+    orvane::RegResult r =
+        d.present ? registry.SetValue(key.handle(), d.name, orvane::regtype::kDword,
+                                      reinterpret_cast<const unsigned char*>(&d.value), 4)
+                  : registry.DeleteValue(key.handle(), d.name);
+    if (r != orvane::RegResult::Ok && !(r == orvane::RegResult::NotFound && !d.present)) {
+      std::fwprintf(stderr, L"cannot write %ls\n", reinterpret_cast<const wchar_t*>(d.name));
+      return 1;
+    }
+  }
+  std::wprintf(L"record %ls written\n", reinterpret_cast<const wchar_t*>(path));
+  return 0;
+}

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# OrvaneChecker end to end under Wine: a record written by the project's own
+# writer, a card presented by the test felica.dll, the debug lines from
+# WINEDEBUG=warn+seh and the ExitWindowsEx call from a relay trace limited to
+# that one function.
+#   checker-wine.sh WIN_BIN_DIR XVFB_STATE_DIR CASE
+# Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+bin=$1 xstate=$2 case=$3
+for f in OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe felica.dll; do
+  if [ ! -f "$bin/$f" ]; then
+    echo "SKIP: $bin/$f not built (build the win64 preset first)"
+    exit 77
+  fi
+done
+# A prefix of their own: these tests change its registry and its felica.dll.
+export ORVANE_WINEPREFIX=${ORVANE_CHECKER_WINEPREFIX:-$root/build/wineprefix-checker}
+export DISPLAY=$("$root/tests/wine/xvfb.sh" display "$xstate") || { echo "no Xvfb display"; exit 1; }
+run() { "$root/tests/wine/wine-run.sh" "$@"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+work=$(mktemp -d /tmp/orvane-checker-wine.XXXXXX)
+checker_pid=
+cleanup() {
+  if [ -n "$checker_pid" ] && kill -0 "$checker_pid" 2>/dev/null; then
+    run "$bin/orvane-close-checker.exe" 2000 >/dev/null 2>&1
+    sleep 1
+    kill "$checker_pid" 2>/dev/null
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL $case: $*"; echo "--- checker log (filtered)"; grep -E 'OutputDebugStringA|ExitWindowsEx|err:' "$work/log" 2>/dev/null | head -40; exit 1; }
+
+CARD=012E4CD82A1B3C4D03014B024F4993FF
+user=$(id -un)  # what GetUserNameW gives under Wine
+export ORVANE_TEST_FELICA_CARD=$(winpath "$work/card")
+printf '%s' "$CARD" >"$work/card"
+
+# The library where the checker looks for it; replaced by rename so that a
+# running process never sees a half-written file.
+run cmd /c exit >/dev/null 2>&1  # creates the prefix on first use
+libdir="$ORVANE_WINEPREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
+mkdir -p "$libdir"
+if ! cmp -s "$bin/felica.dll" "$libdir/felica.dll"; then
+  cp "$bin/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
+fi
+run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.ExitWindowsEx /f >/dev/null 2>&1 \
+  || fail "cannot set RelayInclude"
+
+record() {  # record TYPE INTERVAL [USER [PASSWORD [TARGET]]]
+  run "$bin/orvane-write-record.exe" "$CARD" "${3:-$user}" "${4:-secret}" "${5:-WINEHOST}" "$1" "$2" \
+    >/dev/null 2>"$work/writer.err" || fail "record writer: $(cat "$work/writer.err")"
+}
+no_record() {
+  run "$bin/orvane-write-record.exe" "$CARD" --delete >/dev/null 2>&1 || fail "cannot delete the record"
+}
+debug_lines() { sed -n 's/.*warn:seh:OutputDebugStringA "\(.*\)"\r\{0,1\}$/\1/p' "$work/log"; }
+exit_calls() { sed -n 's/.*Call user32\.ExitWindowsEx(\([0-9a-fA-F]*\),\([0-9a-fA-F]*\)).*/\1,\2/p' "$work/log"; }
+
+# The checker decides at start and exits with code 0 after one debug line.
+one_shot() {  # one_shot EXPECTED_LINE
+  WINEDEBUG=warn+seh,+relay timeout 120 "$root/tests/wine/wine-run.sh" "$bin/OrvaneChecker.exe" 2>"$work/log"
+  local rc=$?
+  [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
+  local lines; lines=$(debug_lines)
+  [ "$lines" = "$1" ] || fail "debug lines [$lines], expected [$1]"
+  [ -z "$(exit_calls)" ] || fail "ExitWindowsEx was called"
+  echo "PASS $case: exit 0 after \"$1\""
+}
+
+start_armed() {
+  WINEDEBUG=warn+seh,+relay "$root/tests/wine/wine-run.sh" "$bin/OrvaneChecker.exe" 2>"$work/log" &
+  checker_pid=$!
+  run "$bin/orvane-close-checker.exe" --find 60000 >/dev/null 2>&1 || fail "the checker window did not appear"
+  kill -0 "$checker_pid" 2>/dev/null || fail "the checker is not running"
+  [ -z "$(debug_lines)" ] || fail "armed checker wrote [$(debug_lines)]"
+}
+
+wait_exit() {  # wait_exit SECONDS: the checker's exit code, 124 on time-out
+  local i
+  for ((i = 0; i < $1 * 10; ++i)); do
+    if ! kill -0 "$checker_pid" 2>/dev/null; then
+      wait "$checker_pid"; local rc=$?; checker_pid=; return $rc
+    fi
+    sleep 0.1
+  done
+  return 124
+}
+
+removal() {  # removal TYPE_HEX: card taken away -> "shutdown\n" and ExitWindowsEx(TYPE, 0)
+  local period=1 slack=2
+  record "0x$1" $period
+  start_armed
+  sleep 2  # a few ticks with the card present: nothing happens
+  [ -z "$(debug_lines)" ] || fail "ticks with the card present wrote [$(debug_lines)]"
+  [ -z "$(exit_calls)" ] || fail "ExitWindowsEx with the card present"
+  : >"$work/card"
+  local t0; t0=$(date +%s%N)
+  local seen=
+  for ((i = 0; i < (period + slack) * 20; ++i)); do
+    if [ -n "$(exit_calls)" ]; then seen=$(date +%s%N); break; fi
+    sleep 0.05
+  done
+  [ -n "$seen" ] || fail "no ExitWindowsEx within $((period + slack)) s of taking the card away"
+  local ms=$(((seen - t0) / 1000000))
+  local first; first=$(debug_lines | head -1)
+  [ "$first" = 'shutdown\n' ] || fail "first debug line [$first], expected [shutdown\\n]"
+  local call; call=$(exit_calls | head -1)
+  [ "$call" = "$(printf '%08x' 0x$1),00000000" ] || fail "ExitWindowsEx($call), expected flags $1 and reason 0"
+  # "shutdown\n" comes before the call in the log.
+  local order; order=$(grep -nE 'OutputDebugStringA "shutdown|Call user32\.ExitWindowsEx' "$work/log" | head -2 | cut -d: -f2-)
+  echo "$order" | head -1 | grep -q OutputDebugStringA || fail "ExitWindowsEx before the debug line"
+  echo "PASS $case: \"shutdown\\n\" and ExitWindowsEx($call) ${ms} ms after the card left (period ${period} s)"
+}
+
+case $case in
+  no-card)
+    record 0x10 1
+    : >"$work/card"
+    one_shot 'no card\n' ;;
+  no-record)
+    no_record
+    one_shot 'no registry data\n' ;;
+  no-removal-action)
+    record none 1
+    one_shot 'no shutdown data\n' ;;
+  interval-zero)
+    record 0x10 0
+    one_shot 'no shutdown data\n' ;;
+  other-user)
+    record 0x10 1 "${user^^}"
+    [ "${user^^}" != "$user" ] || fail "the account name $user has no lower-case letter to change"
+    one_shot 'user != login_user\n' ;;
+  removal-logoff)
+    removal 10 ;;
+  removal-shutdown)
+    removal 11 ;;
+  close)
+    record 0x10 1
+    start_armed
+    run "$bin/orvane-close-checker.exe" 10000 >"$work/close.out" 2>/dev/null || fail "close: $(cat "$work/close.out")"
+    wait_exit 30; rc=$?
+    [ $rc -ne 124 ] || fail "the checker did not end after WM_CLOSE"
+    [ $rc -eq 0 ] || fail "exit code $rc after WM_CLOSE, expected 0"
+    [ -z "$(debug_lines)" ] || fail "debug lines [$(debug_lines)]"
+    echo "PASS $case: WM_CLOSE ends the checker with code 0" ;;
+  long-record)
+    # 90 code units in all: 208 bytes of "data", as the settings program may write.
+    long_password=$(printf 'p%.0s' $(seq 1 $((60 - ${#user}))))
+    record 0x10 1 "$user" "$long_password" "TARGET-HOST-NAME-012345678901"
+    start_armed
+    echo "PASS $case: a 208-byte record arms the watch" ;;
+  *) echo "unknown case $case"; exit 2 ;;
+esac
+exit 0
