@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "card/card_access.h"
 #include "platform/fake/checker_fakes.h"
+#include "platform/fake/fake_felica.h"
 #include "platform/fake/fake_registry.h"
+#include "platform/fake/scripted_smartcard.h"
 #include "store/login_record.h"
 
 namespace orvane {
@@ -411,6 +414,106 @@ TEST_F(CheckerFixture, DebugLineIsCutAtTheLineBuffer) {
   DebugLine(checker, u"%s", longText.c_str());
   ASSERT_EQ(debug.lines.size(), 1u);
   EXPECT_EQ(debug.lines[0], std::u16string(kDebugLineSize - 1, u'z'));
+}
+
+// --- the watch on the shared card-access code ------------------------------
+
+const Bytes kCardTypeCommand = {0xFF, 0xCA, 0xF3, 0x00, 0x00};
+const Bytes kIdCommand = {0xFF, 0xCA, 0x00, 0x00, 0x00};
+const Bytes kPmmCommand = {0xFF, 0xCA, 0x01, 0x00, 0x00};
+const std::array<unsigned char, 8> kIdm = {0x01, 0x2E, 0x4C, 0xD8, 0x2A, 0x1B, 0x3C, 0x4D};
+const std::array<unsigned char, 8> kPmm = {0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFF};
+const std::u16string kPasori = u"Sony FeliCa Port/PaSoRi 3.0 0";
+
+CardIdentity FelicaIdentity() {
+  CardIdentity id{};
+  std::copy(kIdm.begin(), kIdm.end(), id.begin());
+  std::copy(kPmm.begin(), kPmm.end(), id.begin() + 8);
+  return id;
+}
+
+// A FeliCa card on a PaSoRi reader as PC/SC shows it.
+void LayFelicaCard(FakeCard& card) {
+  card.atr = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
+              0x03, 0x06, 0x11, 0x00, 0x3B, 0x00, 0x00, 0x00, 0x00, 0x42};
+  card.Answer(kCardTypeCommand, {0x04, 0x90, 0x00});
+  Bytes id(kIdm.begin(), kIdm.end());
+  id.insert(id.end(), {0x90, 0x00});
+  card.Answer(kIdCommand, id);
+  Bytes pmm(kPmm.begin(), kPmm.end());
+  pmm.insert(pmm.end(), {0x90, 0x00});
+  card.Answer(kPmmCommand, pmm);
+}
+
+struct RealPollFixture : CheckerFixture {
+  ScriptedSmartCard smartCard;
+  FakeFelica felica;
+  CardAccess access{Flavour::Checker, smartCard, felica};
+  CardAccessPoller realPoller{access};
+  Checker real{realPoller, registry, system, session, debug, window};
+
+  void RegisterFelica(uint32_t type) {
+    Register(FelicaIdentity(), u"alice");
+    SetRemoval(FelicaIdentity(), type, 1);
+  }
+};
+
+TEST_F(RealPollFixture, PasoriCardGoesComesBackAndReaderIsUnplugged) {
+  RegisterFelica(0x10);
+  felica.loadSucceeds = false;
+  LayFelicaCard(smartCard.PutCard(kPasori));
+  ASSERT_EQ(StartWatch(real), 1);
+  EXPECT_EQ(real.saved, FelicaIdentity());
+  EXPECT_TRUE(debug.lines.empty());
+
+  WatchTick(real);  // still there
+  smartCard.FindReader(kPasori)->hasCard = false;
+  WatchTick(real);  // gone
+  smartCard.FindReader(kPasori)->hasCard = true;
+  WatchTick(real);  // back
+  smartCard.FindReader(kPasori)->connectResult = ScResult::NoReaders;
+  WatchTick(real);  // reader unplugged
+
+  EXPECT_EQ(debug.lines, Lines({u"shutdown\n", u"shutdown\n"}));
+  EXPECT_EQ(session.exitCalls, (std::vector<uint32_t>{0x10, 0x10}));
+  // Readers are discovered once; the poll keeps no connection between ticks.
+  EXPECT_EQ(smartCard.establishCount, 1);
+  EXPECT_EQ(smartCard.OpenConnections(), 0);
+  EXPECT_TRUE(smartCard.errors.empty());
+}
+
+TEST_F(RealPollFixture, StartForgetsReadersSoTheFirstPollDiscoversThem) {
+  RegisterFelica(0x10);
+  felica.loadSucceeds = false;
+  LayFelicaCard(smartCard.PutCard(kPasori));
+  access.readerKind = kOtherReaders;  // stale state with an empty table
+  access.readerCount = 0;
+  ASSERT_EQ(StartWatch(real), 1);
+  EXPECT_EQ(smartCard.establishCount, 1);
+  EXPECT_EQ(access.readerKind, kPasoriReader);
+}
+
+TEST_F(RealPollFixture, LibraryCardWithoutPcscReader) {
+  RegisterFelica(0x11);
+  smartCard.establishResult = ScResult::NoService;
+  felica.SetCard(kIdm, kPmm);
+  ASSERT_EQ(StartWatch(real), 1);
+  EXPECT_TRUE(felica.loaded);
+  WatchTick(real);
+  EXPECT_TRUE(debug.lines.empty());
+  felica.numberOfCards = 0;  // card taken off the library's reader
+  WatchTick(real);
+  EXPECT_EQ(debug.lines, Lines({u"shutdown\n"}));
+  EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x11});
+}
+
+TEST_F(RealPollFixture, NoReaderAndNoLibraryMeansNoCard) {
+  RegisterFelica(0x10);
+  smartCard.establishResult = ScResult::NoService;
+  felica.loadSucceeds = false;
+  EXPECT_EQ(StartWatch(real), 0);
+  EXPECT_EQ(debug.lines, Lines({u"no card\n"}));
+  EXPECT_EQ(window.creates, 0);
 }
 
 }  // namespace
