@@ -104,7 +104,6 @@ void ListReaders(CardAccess& access, const FlavourPolicy& policy) {
   const uint32_t used = length < size ? length : size;
   list[used] = 0;
 
-  access.readerCount = 0;
   uint32_t start = 0;
   while (start < used && list[start]) {
     uint32_t end = start;

@@ -178,7 +178,6 @@ int PollCard(CardAccess& access) {
       case Outcome::ReturnNoCard:
         return 0;
       case Outcome::NextReader:
-        if (pasoriOnly) return 0;
         break;
     }
   }

@@ -104,7 +104,9 @@ TEST_P(DiscoveryTest, StoresTheUsableReaders) {
   EXPECT_EQ(StoredNames(rig.access), c.stored);
   EXPECT_EQ(rig.access.readerCount, static_cast<int>(c.stored.size()));
   EXPECT_EQ(rig.access.readerKind, c.readerKind);
-  if (c.readerKind == kPasoriReader) EXPECT_EQ(rig.access.pasoriIndex, c.pasoriIndex);
+  if (c.readerKind == kPasoriReader) {
+    EXPECT_EQ(rig.access.pasoriIndex, c.pasoriIndex);
+  }
   EXPECT_TRUE(rig.access.contextEstablished);
   EXPECT_EQ(rig.Steps(), std::vector<std::string>({"establish", "list-size", "list"}));
   rig.ExpectClean();
@@ -159,6 +161,7 @@ TEST(DiscoveryLists, MalformedListsAreReadWithinTheBuffer) {
       {"no terminator at all", std::u16string(u"A\0BC", 4), -1, -1, {u"A", u"BC"}},
       {"fetch reports more than the buffer", std::u16string(u"A\0B\0\0", 5), -1, 100000, {u"A", u"B"}},
       {"fetch reports less", std::u16string(u"A\0B\0\0", 5), -1, 2, {u"A"}},
+      {"fetch reports a length inside a name", std::u16string(u"AB\0\0", 4), -1, 1, {u"A"}},
       {"size query reports less", std::u16string(u"AB\0CD\0\0", 7), 4, -1, {u"AB", u"C"}},
       {"empty list", std::u16string(u"\0", 1), -1, -1, {}},
       {"nothing", std::u16string(), -1, -1, {}},
@@ -257,6 +260,15 @@ TEST(DiscoveryContext, RepeatedDiscoveryRebuildsTheTable) {
   DiscoverReaders(rig.access);
   EXPECT_EQ(StoredNames(rig.access), Names({u"Reader B"}));
   EXPECT_EQ(rig.access.readerKind, kOtherReaders);
+
+  // And when no reader answers any more, nothing of the old table stays.
+  rig.smartCard.listSizeResult = ScResult::NoReaders;
+  rig.access.readerKind = kPasoriReader;
+  rig.access.readerCount = 2;
+  rig.access.pasoriIndex = 1;
+  DiscoverReaders(rig.access);
+  EXPECT_EQ(rig.access.readerCount, 0);
+  EXPECT_EQ(rig.access.readerKind, kNoReader);
 }
 
 TEST(SettingDiscovery, ReturnsAtOnceWhileAReaderKindIsSet) {

@@ -47,7 +47,7 @@ TEST_P(LibraryTest, LoadsFromTheCommonProgramFilesFolderAndResolvesInOrder) {
 // Every entry point is looked up even after one is missing; the module stays
 // loaded but is never called.
 TEST_P(LibraryTest, AMissingEntryPointMakesTheLibraryUnusable) {
-  for (const std::string& entry : {"initialize_library", "open_reader_writer_auto", "dispose_library",
+  for (const char* entry : {"initialize_library", "open_reader_writer_auto", "dispose_library",
                                    "polling_and_get_card_information", "close_reader_writer"}) {
     SCOPED_TRACE(entry);
     Rig rig(GetParam());

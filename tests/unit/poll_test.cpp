@@ -176,6 +176,10 @@ const PollCase kPasoriCases[] = {
      {CardType(1), kMifareAtr, Concat(kUid4, {0x6A, 0x81}), std::nullopt, false},
      {0, Zero(), 0, 0, kTypeAtrId},
      {0, Zero(), 1, 0, kTypeId}},
+    {"IdAnswerStatusNineOne",
+     {CardType(1), kMifareAtr, Concat(kUid4, {0x90, 0x01}), std::nullopt, false},
+     {0, Zero(), 0, 0, kTypeAtrId},
+     {0, Zero(), 1, 0, kTypeId}},
     {"IdAnswerStatusNotLast",
      {CardType(1), kMifareAtr, Concat(Ok(kUid4), {0x00}), std::nullopt, false},
      {0, Zero(), 0, 0, kTypeAtrId},
@@ -231,6 +235,10 @@ const PollCase kOtherReaderCases[] = {
      {std::nullopt, kMifareAtr, Ok(kUid7), std::nullopt, false},
      {1, Filled(kUid7), 0, 0, kAtrId},
      {1, Filled(kUid7), 1, 1, kAtrId}},
+    {"FelicaAtrWithAnotherCardName",
+     {std::nullopt, Concat(Head(kFelicaAtr, 14), {0x3C}), Ok(kIdm), Ok(kPmm), false},
+     {1, Filled(kIdm), 0, 0, kAtrId},
+     {1, Filled(kIdm), 255, 1, kAtrId}},
     {"OtherAtr",
      {std::nullopt, kOtherAtr, Ok(kUid4), std::nullopt, false},
      {1, Filled(kUid4), 0, 0, kAtrId},
@@ -369,7 +377,9 @@ TEST_P(BothFlavours, ShortAtrOnAnEarlierReaderEndsThePoll) {
   rig.Start(true);
   const bool setting = GetParam() == Flavour::Setting;
   EXPECT_EQ(PollCard(rig.access), setting ? 1 : 0);
-  if (setting) EXPECT_EQ(rig.access.cardKind, 2);
+  if (setting) {
+    EXPECT_EQ(rig.access.cardKind, 2);
+  }
   EXPECT_EQ(rig.Steps(true), Steps({"connect Reader A 0", "atr", "disconnect Reader A 0"}));
   rig.ExpectClean();
 }
