@@ -43,19 +43,16 @@ LRESULT CALLBACK WatchWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 class Win32WatchWindow : public WatchWindowPort {
  public:
-  explicit Win32WatchWindow(HINSTANCE instance) : instance_(instance) {}
+  HINSTANCE instance = nullptr;
   bool Create(uint32_t periodMs) override {
     g_periodMs = periodMs;  // read by WM_CREATE, which arrives inside CreateWindowExW
     HWND hwnd = CreateWindowExW(0, g_className, g_title, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
-                                nullptr, instance_, nullptr);
+                                nullptr, instance, nullptr);
     if (hwnd == nullptr) return false;
     ShowWindow(hwnd, SW_HIDE);
     UpdateWindow(hwnd);
     return true;
   }
-
- private:
-  HINSTANCE instance_;
 };
 
 void RegisterWatchClass(HINSTANCE instance) {
@@ -72,6 +69,20 @@ void RegisterWatchClass(HINSTANCE instance) {
   RegisterClassExW(&wc);
 }
 
+// Process-wide, as the watch lives as long as the program; namespace-scope
+// objects rather than function-local statics, which would drag the
+// thread-safe guard machinery into the program.
+WinScardSmartCard g_smartCard;
+WinFelica g_felica;
+CardAccess g_access(Flavour::Checker, g_smartCard, g_felica);
+CardAccessPoller g_poller(g_access);
+WinRegistry g_registry;
+WinSystem g_system;
+WinSession g_session;
+WinDebugOutput g_debug;
+Win32WatchWindow g_window;
+Checker g_watch(g_poller, g_registry, g_system, g_session, g_debug, g_window);
+
 }  // namespace
 
 int RunChecker(HINSTANCE instance) {
@@ -79,22 +90,12 @@ int RunChecker(HINSTANCE instance) {
   LoadStringW(instance, IDC_ORVANECHECKER, g_className, kNameSize);
   RegisterWatchClass(instance);
 
-  // Process-wide, as the watch lives as long as the program.
-  static WinScardSmartCard smartCard;
-  static WinFelica felica;
-  static CardAccess access(Flavour::Checker, smartCard, felica);
-  static CardAccessPoller poller(access);
-  static WinRegistry registry;
-  static WinSystem system;
-  static WinSession session;
-  static WinDebugOutput debug;
-  static Win32WatchWindow window(instance);
-  static Checker checker(poller, registry, system, session, debug, window);
-  g_checker = &checker;
+  g_window.instance = instance;
+  g_checker = &g_watch;
 
-  if (StartWatch(checker) == 0) return 0;
+  if (StartWatch(g_watch) == 0) return 0;
 
-  MSG msg;
+  MSG msg = {};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
