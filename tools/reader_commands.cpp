@@ -11,6 +11,7 @@
 #include "card/card_access.h"
 #include "card/identity.h"
 #include "platform/utf.h"
+#include "tools/cli_common.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -61,25 +62,17 @@ const char kUsage[] =
     "       orvane-card watch [--for checker|setting] [--polls N]\n";
 
 int Usage() {
-  std::fputs(kUsage, stderr);
+  WriteErr(kUsage);
   return 2;
 }
 
+std::string Format(const char* format, int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
 std::string Text(const char16_t* text) { return Utf16ToUtf8(std::u16string(text)); }
-
-std::string IdentityText(const CardIdentity& identity) {
-  char hex[3 * kIdentitySize] = {};
-  for (int i = 0; i < kIdentitySize; ++i)
-    std::snprintf(hex + 3 * i, 4, i + 1 < kIdentitySize ? "%02X " : "%02X", identity[i]);
-  return hex;
-}
-
-std::string RecordKeyText(const CardIdentity& identity) {
-  CardIdentity permuted{};
-  char key[16];
-  std::snprintf(key, sizeof key, "%x", static_cast<unsigned>(RecordKeyValue(identity, permuted)));
-  return key;
-}
 
 std::string ReaderText(const CardAccess& access) {
   if (access.lastReaderIndex == kReadByLibrary) return "FeliCa library";
@@ -134,13 +127,13 @@ int Readers() {
   PlatformFelica felica;
   CardAccess access(Flavour::Setting, smartCard, felica);
   DiscoverReaders(access);
-  if (access.readerCount == 0) std::puts("no reader");
+  if (access.readerCount == 0) WriteOut("no reader\n");
   for (int i = 0; i < access.readerCount; ++i) {
-    std::printf("reader %d: %s\n", i, Text(access.readers[i].name).c_str());
-    std::printf("  display name: %s\n", Text(access.readers[i].display).c_str());
+    WriteOut(Format("reader %d: ", i) + Text(access.readers[i].name) + "\n");
+    WriteOut("  display name: " + Text(access.readers[i].display) + "\n");
   }
-  std::printf("reader kind: %s\n", ReaderKindText(access.readerKind));
-  if (access.readerKind == kPasoriReader) std::printf("PaSoRi index: %d\n", access.pasoriIndex);
+  WriteOut(std::string("reader kind: ") + ReaderKindText(access.readerKind) + "\n");
+  if (access.readerKind == kPasoriReader) WriteOut(Format("PaSoRi index: %d\n", access.pasoriIndex));
   ReleaseReaders(access);
   return 0;
 }
@@ -154,19 +147,18 @@ int Poll(Flavour flavour) {
   const bool noReader = access.readerKind == kNoReader && !access.libraryUsable;
   int status = 0;
   if (!result) {
-    std::puts("no card");
-    if (noReader) std::fputs("no reader found\n", stderr);
+    WriteOut("no card\n");
+    if (noReader) WriteErr("no reader found\n");
     status = 1;
   } else {
-    std::printf("reader: %s\n", ReaderText(access).c_str());
-    if (flavour == Flavour::Setting)
-      std::printf("card kind: %s\n", CardKindText(access.cardKind).c_str());
+    WriteOut("reader: " + ReaderText(access) + "\n");
+    if (flavour == Flavour::Setting) WriteOut("card kind: " + CardKindText(access.cardKind) + "\n");
     if (Refused(access)) {
-      std::puts("card refused: this card cannot be used");
+      WriteOut("card refused: this card cannot be used\n");
       status = 1;
     } else {
-      std::printf("identity: %s\n", IdentityText(access.identity).c_str());
-      std::printf("record key: %s\n", RecordKeyText(access.identity).c_str());
+      WriteOut("identity: " + IdentityHex(access.identity) + "\n");
+      WriteOut("record key: " + RecordKeyText(access.identity) + "\n");
     }
   }
   ReleaseReaders(access);
@@ -185,7 +177,7 @@ std::string Now() {
 std::string CardState(CardAccess& access) {
   if (!PollCard(access)) return std::string();
   if (Refused(access)) return "refused card (card kind " + std::to_string(access.cardKind) + ")";
-  return "identity " + IdentityText(access.identity) + ", record key " +
+  return "identity " + IdentityHex(access.identity) + ", record key " +
          RecordKeyText(access.identity) + ", reader " + ReaderText(access);
 }
 
@@ -202,7 +194,7 @@ int Watch(Flavour flavour, long polls) {
       const char* what = state.empty()                     ? (i == 0 ? "no card" : "card gone")
                          : (i == 0 || previous.empty())    ? "card on: "
                                                            : "card changed: ";
-      std::printf("%s %s%s\n", Now().c_str(), what, state.c_str());
+      WriteOut(Now() + " " + what + state + "\n");
       std::fflush(stdout);
     }
     previous = state;
