@@ -13,8 +13,8 @@ class PcscLiteSmartCard : public SmartCardPort {
   ScResult ListReaders(ScContext context, char16_t* names, uint32_t* length) override;
   ScResult Connect(ScContext context, const char16_t* reader, ScCard* card) override;
   ScResult Status(ScCard card, unsigned char* atr, uint32_t* length) override;
-  // Always with the T=1 send header. pcsc-lite refuses it with a protocol
-  // mismatch when T=0 was negotiated, so such a card yields no answer.
+  // Always with the T=1 send header, whatever protocol was negotiated; a
+  // card that negotiates T=0 may then get no answer (protocol mismatch).
   ScResult Transmit(ScCard card, const unsigned char* command, uint32_t commandLength,
                     unsigned char* answer, uint32_t* answerLength) override;
   ScResult Disconnect(ScCard card) override;
