@@ -70,8 +70,8 @@ CardClass ClassFromAtr(const unsigned char* atr) {
 
 enum class Outcome { NextReader, ReturnNoCard, ReturnCard, ReturnByLibrary };
 
-// The ID command, the PMm command for FeliCa cards, and
-// the identity that results.
+// The ID command, the PMm command for FeliCa cards, and the identity that
+// results from their answers.
 void ReadIdentity(CardAccess& access, const FlavourPolicy& policy, ScCard card,
                   CardClass cardClass) {
   if (!policy.clearsIdentityAtConnect) access.identity.fill(0);
