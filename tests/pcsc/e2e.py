@@ -20,6 +20,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 VCARD = os.path.join(HERE, "..", "vcard", "vcard.py")
 READERS = ("Virtual PCD 00 00", "Virtual PCD 00 01")
+PASORI_NAME = "Sony PaSoRi Virtual"
+PASORI_READERS = (PASORI_NAME + " 00 00", PASORI_NAME + " 00 01")
+HARNESS = os.path.join(HERE, "pcscd-harness.sh")
 
 
 # --- the identity fill, written out again as the oracle -----------------------
@@ -85,6 +88,24 @@ class Env:
         self.bin_dir = bin_dir
         self.state = state
         self.cards = {}  # slot -> (process, control fifo)
+        self.readers = READERS
+
+    def restart_pcscd(self, name=None):
+        """Restarts the harness's pcscd, with the readers named name (None:
+        the standard names). Only within a case: the fixture keeps the lock."""
+        self.cleanup()
+        tool = os.path.join(self.bin_dir, "orvane-pcsc-wait")
+        args = [HARNESS, "restart", self.state, tool] + ([name] if name else [])
+        if subprocess.run(args).returncode != 0:
+            raise Failure("could not restart pcscd")
+        self.readers = (name + " 00 00", name + " 00 01") if name else READERS
+
+    def card_log(self, slot):
+        try:
+            with open(os.path.join(self.state, "vcard-%d.log" % slot)) as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
 
     def wait_tool(self, *args):
         tool = os.path.join(self.bin_dir, "orvane-pcsc-wait")
@@ -95,6 +116,8 @@ class Env:
         slot = sc_slot if slot is None else slot
         ctl = os.path.join(self.state, "vcard-%d.ctl" % slot)
         log = os.path.join(self.state, "vcard-%d.log" % slot)
+        if os.path.exists(log):
+            os.unlink(log)
         cmd = [sys.executable, VCARD, scenario, "--slot", str(slot), "--control", ctl, "--log", log]
         if removed:
             cmd.append("--removed")
@@ -111,12 +134,12 @@ class Env:
             f.write(command + "\n")
 
     def expect_present(self, slot):
-        if not self.wait_tool("present", READERS[slot], 10000):
-            raise Failure("pcscd does not see the virtual card on %s" % READERS[slot])
+        if not self.wait_tool("present", self.readers[slot], 10000):
+            raise Failure("pcscd does not see the virtual card on %s" % self.readers[slot])
 
     def expect_absent(self, slot):
-        if not self.wait_tool("absent", READERS[slot], 10000):
-            raise Failure("pcscd still sees a card on %s" % READERS[slot])
+        if not self.wait_tool("absent", self.readers[slot], 10000):
+            raise Failure("pcscd still sees a card on %s" % self.readers[slot])
 
     def remove(self, slot):
         self.control(slot, "remove")
@@ -141,7 +164,7 @@ class Env:
                 except FileNotFoundError:
                     pass
             # Leave the reader empty for the next case.
-            self.wait_tool("absent", READERS[slot], 10000)
+            self.wait_tool("absent", self.readers[slot], 10000)
         self.cards = {}
 
     def orvane_card(self, *args):
@@ -241,6 +264,9 @@ def card_case(scenario, flavour):
         else:
             kind = SETTING_KINDS.get(scenario, 1) if flavour == "setting" else None
             expect_card(r, want, reader=READERS[0], kind=kind)
+        # Readers without "PaSoRi" in their name get no card-type command.
+        if CARD_TYPE_APDU in env.card_log(0):
+            raise Failure("the card-type command was sent to a reader of the second kind")
     return run
 
 
@@ -300,6 +326,71 @@ def removal_and_reinsertion(env):
         raise Failure("two cards share the record key %s" % key1)
 
 
+CARD_TYPE_APDU = "apdu FFCAF30000"
+
+# A reader named PaSoRi is polled alone, with the card-type command first.
+# (scenario, flavour) -> ("card", identity, card kind or None) | ("none",) | ("refused", kind)
+PASORI_CASES = [
+    ("felica", "checker", ("card", FELICA_IDM + FELICA_PMM, None)),
+    ("felica", "setting", ("card", FELICA_IDM + FELICA_PMM, 4)),
+    ("mifare4", "checker", ("card", MIFARE4, None)),   # type byte 1: by the ATR
+    ("mifare4", "setting", ("card", MIFARE4, 1)),      # type byte 1: Mifare at once
+    ("mifare10", "setting", ("card", MIFARE10, 1)),
+    ("type-2", "checker", ("none",)),
+    ("type-2", "setting", ("refused", 2)),
+    ("type-8", "checker", ("none",)),
+    ("type-8", "setting", ("refused", 8)),
+    # Type byte 7 with a short ATR wants the FeliCa library, absent here.
+    ("short-atr", "checker", ("none",)),
+    ("short-atr", "setting", ("refused", 2)),
+    # PMm answer of another length on a PaSoRi reader: the checker keeps the
+    # IDm and eight zero bytes, the settings program reads no card.
+    ("felica-pmm-short", "checker", ("card", FELICA_IDM + bytes(8), None)),
+    ("felica-pmm-short", "setting", ("none",)),
+    ("id-fails", "setting", ("none",)),
+]
+
+
+def pasori_reader(env):
+    env.restart_pcscd(PASORI_NAME)
+    failures = []
+    try:
+        r = env.orvane_card("readers")
+        if PASORI_READERS[0] not in r.stdout or not re.search(r"kind\D*1", r.stdout):
+            failures.append("readers: the PaSoRi reader and reader kind 1 not reported")
+        if PASORI_READERS[1] in r.stdout:
+            failures.append("readers: a reader after the PaSoRi reader was stored")
+        for scenario, flavour, want in PASORI_CASES:
+            name = "%s/%s" % (scenario, flavour)
+            try:
+                env.place(scenario)
+                r = poll(env, flavour)
+                if want[0] == "card":
+                    expect_card(r, want[1], reader=PASORI_READERS[0], kind=want[2])
+                elif want[0] == "refused":
+                    expect_refused(r, want[1])
+                else:
+                    expect_no_card(r)
+                if CARD_TYPE_APDU not in env.card_log(0):
+                    raise Failure("no card-type command sent")
+                print("ok %s" % name)
+            except Failure as e:
+                print("FAILED %s: %s" % (name, e))
+                failures.append(name)
+            finally:
+                env.cleanup()
+        # Only the PaSoRi reader is polled: a card on the reader after it is not read.
+        env.place("second-reader")
+        try:
+            expect_no_card(poll(env, "checker"))
+        except Failure as e:
+            failures.append("second reader: %s" % e)
+    finally:
+        env.restart_pcscd(None)
+    if failures:
+        raise Failure("; ".join(failures))
+
+
 def readers_listed(env):
     r = env.orvane_card("readers")
     if r.returncode != 0:
@@ -355,6 +446,7 @@ CASES.update({
     "removal": removal_and_reinsertion,
     "readers": readers_listed,
     "watch": watch_sees_removal,
+    "pasori-reader": pasori_reader,
 })
 
 

@@ -2,8 +2,13 @@
 # Starts and stops the tests' own pcscd (with the vsmartcard vpcd readers
 # "Virtual PCD 00 00" and "Virtual PCD 00 01" from /etc/reader.conf.d/vpcd).
 #
-#   pcscd-harness.sh start STATE_DIR WAIT_TOOL   start pcscd, wait until it lists both readers
-#   pcscd-harness.sh stop STATE_DIR              stop it and any virtual card left running
+#   pcscd-harness.sh start STATE_DIR WAIT_TOOL [NAME]    start pcscd, wait until it lists both readers
+#   pcscd-harness.sh restart STATE_DIR WAIT_TOOL [NAME]  the same, keeping the lock (within a test)
+#   pcscd-harness.sh stop STATE_DIR                      stop it and any virtual card left running
+#
+# NAME replaces the readers' friendly name "Virtual PCD" (e.g. "Sony PaSoRi
+# Virtual": readers "Sony PaSoRi Virtual 00 00" and "... 00 01"), through a
+# copy of the vpcd configuration in STATE_DIR.
 #
 # Only one pcscd can run on a machine. The harness holds the lock file
 # /tmp/orvane-pcscd.lock from start to stop so that two test runs (ctest in two
@@ -36,11 +41,16 @@ end_recorded() {
   rm -f "$file"
 }
 
+stop_daemon() {
+  local state=$1
+  for f in "$state"/vcard-*.pid; do [ -e "$f" ] && end_recorded "$f" vcard; done
+  end_recorded "$state/pcscd.pid" pcscd
+}
+
 stop() {
   local state=$1
   [ -d "$state" ] || return 0
-  for f in "$state"/vcard-*.pid; do [ -e "$f" ] && end_recorded "$f" vcard; done
-  end_recorded "$state/pcscd.pid" pcscd
+  stop_daemon "$state"
   # The sleep that holds the lock, then its flock parent (which exits with it).
   end_recorded "$state/lock.pid" sleep
   end_recorded "$state/lockflock.pid" flock
@@ -55,11 +65,15 @@ find_pcscd() {
   return 1
 }
 
-start() {
-  local state=$1 wait_tool=$2 pcscd
-  [ -x "$wait_tool" ] || die "wait tool $wait_tool not built"
-  pcscd=$(find_pcscd) || die "pcscd not installed (package pcscd)"
+check_tools() {
+  [ -x "$1" ] || die "wait tool $1 not built"
+  find_pcscd >/dev/null || die "pcscd not installed (package pcscd)"
   [ -f /etc/reader.conf.d/vpcd ] || die "/etc/reader.conf.d/vpcd missing (package vsmartcard-vpcd)"
+}
+
+start() {
+  local state=$1 wait_tool=$2 name=${3:-}
+  check_tools "$wait_tool"
   mkdir -p "$state" || die "cannot create $state"
   stop "$state"
 
@@ -88,9 +102,28 @@ start() {
   fi
   # A stale socket of a crashed daemon would make clients hang or fail.
   [ -S "$SOCKET" ] && ! alive "$other" && rm -f "$SOCKET" "$PIDFILE"
+  start_daemon "$state" "$wait_tool" "$name"
+}
 
+# Within a test that holds the fixture: the same lock, another reader name.
+restart() {
+  local state=$1 wait_tool=$2 name=${3:-}
+  check_tools "$wait_tool"
+  [ -s "$state/lock.pid" ] && alive "$(cat "$state/lock.pid")" || die "restart: no running harness in $state"
+  stop_daemon "$state"
+  start_daemon "$state" "$wait_tool" "$name"
+}
+
+start_daemon() {
+  local state=$1 wait_tool=$2 name=$3 pcscd config=()
+  pcscd=$(find_pcscd)
+  if [ -n "$name" ]; then
+    rm -rf "$state/reader.conf.d" && mkdir -p "$state/reader.conf.d" || die "cannot write $state/reader.conf.d"
+    sed "s/^FRIENDLYNAME.*/FRIENDLYNAME \"$name\"/" /etc/reader.conf.d/vpcd >"$state/reader.conf.d/vpcd"
+    config=(-c "$state/reader.conf.d")
+  fi
   # shellcheck disable=SC2086
-  setsid "$pcscd" -f ${ORVANE_PCSCD_ARGS:-} </dev/null >"$state/pcscd.log" 2>&1 &
+  setsid "$pcscd" -f "${config[@]}" ${ORVANE_PCSCD_ARGS:-} </dev/null >"$state/pcscd.log" 2>&1 &
   echo $! >"$state/pcscd.pid"
   if ! "$wait_tool" service 15000 2; then
     echo "pcscd-harness: pcscd did not list the two vpcd readers within 15 s; its log:" >&2
@@ -101,8 +134,10 @@ start() {
   echo "pcscd-harness: pcscd $(cat "$state/pcscd.pid") ready"
 }
 
+usage="usage: $0 start|restart STATE_DIR WAIT_TOOL [READER_NAME] | stop STATE_DIR"
 case "${1:-}" in
-  start) [ $# -eq 3 ] || die "usage: $0 start STATE_DIR WAIT_TOOL"; start "$2" "$3" ;;
-  stop) [ $# -eq 2 ] || die "usage: $0 stop STATE_DIR"; stop "$2"; echo "pcscd-harness: stopped" ;;
-  *) die "usage: $0 start STATE_DIR WAIT_TOOL | stop STATE_DIR" ;;
+  start) [ $# -eq 3 ] || [ $# -eq 4 ] || die "$usage"; start "$2" "$3" "${4:-}" ;;
+  restart) [ $# -eq 3 ] || [ $# -eq 4 ] || die "$usage"; restart "$2" "$3" "${4:-}" ;;
+  stop) [ $# -eq 2 ] || die "$usage"; stop "$2"; echo "pcscd-harness: stopped" ;;
+  *) die "$usage" ;;
 esac

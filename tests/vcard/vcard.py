@@ -86,6 +86,9 @@ SCENARIOS = {
                      note="ID command answers 6A 81"),
     "second-reader": card(MIFARE_1K_ATR, "019000", "01020304" + "9000", slot=1,
                           note="Mifare 4-byte UID on the second reader (00 01)"),
+    # Card-type bytes that the settings program refuses (PaSoRi readers only).
+    "type-2": card(MIFARE_1K_ATR, "029000", "01020304" + "9000", note="card-type byte 2"),
+    "type-8": card(MIFARE_1K_ATR, "089000", "01020304" + "9000", note="card-type byte 8"),
     # Further cases of the poll, each with the one answer that matters.
     "felica-pmm-short": card(FELICA_ATR, "049000", FELICA_IDM + "9000", "0301" + "9000",
                              note="FeliCa whose PMm answer is not 10 bytes"),
