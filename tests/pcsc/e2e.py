@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
 """End-to-end tests of orvane-card against a real pcscd with virtual cards.
 
-  e2e.py --bin BIN_DIR --state STATE_DIR CASE
+  e2e.py --bin BIN_DIR --state STATE_DIR [--wine-bin WIN_BIN_DIR] CASE
+
+With --wine-bin the Windows build's orvane-card.exe runs under Wine with the
+test winscard.dll, whose calls orvane-pcsc-bridge (from BIN_DIR) makes on
+pcsc-lite: the same cases through the Windows PC/SC adapter. Exit 77 (skip)
+when that build is missing.
 
 The pcscd of the harness (pcscd-harness.sh) must be running. Each case places
 its virtual cards (tests/vcard/vcard.py) on the vpcd readers, waits until
@@ -13,6 +18,7 @@ here, apart from the code under test.
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -23,6 +29,7 @@ READERS = ("Virtual PCD 00 00", "Virtual PCD 00 01")
 PASORI_NAME = "Sony PaSoRi Virtual"
 PASORI_READERS = (PASORI_NAME + " 00 00", PASORI_NAME + " 00 01")
 HARNESS = os.path.join(HERE, "pcscd-harness.sh")
+WINE_RUN = os.path.join(HERE, "..", "wine", "wine-run.sh")
 
 
 # --- the identity fill, written out again as the oracle -----------------------
@@ -84,11 +91,53 @@ class Failure(Exception):
 
 
 class Env:
-    def __init__(self, bin_dir, state):
+    def __init__(self, bin_dir, state, wine_bin=None):
         self.bin_dir = bin_dir
         self.state = state
         self.cards = {}  # slot -> (process, control fifo)
         self.readers = READERS
+        self.wine_dir = None
+        self.bridge = None
+        self.bridge_port = None
+        if wine_bin:
+            self.start_wine(wine_bin)
+
+    def start_wine(self, wine_bin):
+        exe = os.path.join(wine_bin, "orvane-card.exe")
+        dll = os.path.join(wine_bin, "winscard-bridge", "winscard.dll")
+        if not os.path.isfile(exe) or not os.path.isfile(dll):
+            print("SKIP: %s or %s not built (build the win64 preset first)" % (exe, dll))
+            sys.exit(77)
+        # The program with the DLL beside it, apart from bin/ where it would
+        # replace Wine's winscard for every other Wine test.
+        self.wine_dir = os.path.join(self.state, "wine-bridge")
+        shutil.rmtree(self.wine_dir, ignore_errors=True)
+        os.makedirs(self.wine_dir)
+        shutil.copy(exe, self.wine_dir)
+        shutil.copy(dll, self.wine_dir)
+        port_file = os.path.join(self.state, "bridge.port")
+        if os.path.exists(port_file):
+            os.unlink(port_file)
+        self.bridge = subprocess.Popen([os.path.join(self.bin_dir, "orvane-pcsc-bridge"), port_file])
+        with open(os.path.join(self.state, "bridge-0.pid"), "w") as f:
+            f.write(str(self.bridge.pid))
+        for _ in range(100):
+            if os.path.exists(port_file) or self.bridge.poll() is not None:
+                break
+            time.sleep(0.05)
+        if not os.path.exists(port_file):
+            raise Failure("orvane-pcsc-bridge did not start")
+        with open(port_file) as f:
+            self.bridge_port = f.read().strip()
+
+    def stop_wine(self):
+        if self.bridge is not None:
+            self.bridge.terminate()
+            self.bridge.wait()
+            self.bridge = None
+            os.unlink(os.path.join(self.state, "bridge-0.pid"))
+        if self.wine_dir:
+            shutil.rmtree(self.wine_dir, ignore_errors=True)
 
     def restart_pcscd(self, name=None):
         """Restarts the harness's pcscd, with the readers named name (None:
@@ -168,8 +217,13 @@ class Env:
         self.cards = {}
 
     def orvane_card(self, *args):
-        tool = os.path.join(self.bin_dir, "orvane-card")
-        r = subprocess.run([tool] + list(args), capture_output=True, text=True, timeout=30)
+        if self.wine_dir:
+            env = dict(os.environ, ORVANE_PCSC_BRIDGE_PORT=self.bridge_port, WINEDLLOVERRIDES="winscard=n")
+            cmd = [WINE_RUN, os.path.join(self.wine_dir, "orvane-card.exe")]
+            timeout = 120  # the first run may create the Wine prefix
+        else:
+            env, cmd, timeout = None, [os.path.join(self.bin_dir, "orvane-card")], 30
+        r = subprocess.run(cmd + list(args), capture_output=True, text=True, timeout=timeout, env=env)
         print("$ orvane-card %s  -> exit %d" % (" ".join(args), r.returncode))
         sys.stdout.write(r.stdout)
         sys.stdout.write(r.stderr)
@@ -454,6 +508,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--bin", required=True)
     ap.add_argument("--state", required=True)
+    ap.add_argument("--wine-bin", help="run orvane-card.exe of this Windows build under Wine")
     ap.add_argument("--list", action="store_true")
     ap.add_argument("case", nargs="?")
     args = ap.parse_args()
@@ -462,8 +517,11 @@ def main():
         return 0
     if args.case not in CASES:
         ap.error("unknown case %r" % args.case)
-    env = Env(args.bin, args.state)
+    if args.wine_bin and args.case == "watch":
+        ap.error("watch runs only natively")
+    env = None
     try:
+        env = Env(args.bin, args.state, args.wine_bin)
         # Start from empty readers, whatever an earlier case left.
         for slot in (0, 1):
             if not env.wait_tool("absent", READERS[slot], 10000):
@@ -473,7 +531,9 @@ def main():
         print("FAIL %s: %s" % (args.case, e))
         return 1
     finally:
-        env.cleanup()
+        if env is not None:
+            env.cleanup()
+            env.stop_wine()
     print("PASS %s" % args.case)
     return 0
 

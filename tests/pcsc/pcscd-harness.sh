@@ -50,6 +50,7 @@ stop_daemon() {
 stop() {
   local state=$1
   [ -d "$state" ] || return 0
+  for f in "$state"/bridge-*.pid; do [ -e "$f" ] && end_recorded "$f" orvane-pcsc-bridge; done
   stop_daemon "$state"
   # The sleep that holds the lock, then its flock parent (which exits with it).
   end_recorded "$state/lock.pid" sleep

@@ -1,0 +1,224 @@
+/* The native half of the PC/SC bridge for Wine tests: the test winscard.dll
+ * (tests/windows/winscard-bridge) forwards the seven PC/SC calls over
+ * loopback TCP to this program, which makes them on pcsc-lite. So the
+ * Windows programs' PC/SC path runs under Wine against pcscd and the
+ * virtual cards. A test fixture: never shipped.
+ *
+ *   orvane-pcsc-bridge PORT_FILE     listen on 127.0.0.1, an ephemeral port
+ *                                    written to PORT_FILE once listening
+ *
+ * One process per connection (a Windows process keeps one connection for its
+ * life). Messages, little-endian: request u32 length, u32 operation, fields;
+ * answer u32 length, i32 PC/SC result, fields. Result codes have the same
+ * values in pcsc-lite and on Windows; names travel as UTF-8. */
+#include <PCSC/winscard.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+enum { OP_ESTABLISH = 1, OP_LIST, OP_CONNECT, OP_STATUS, OP_TRANSMIT, OP_DISCONNECT, OP_RELEASE };
+enum { kMaxMessage = 1 << 20 };
+
+typedef struct {
+  unsigned char* data;
+  uint32_t size, used;
+  int bad;  /* reading past the end */
+} Buf;
+
+static void PutU32(Buf* b, uint32_t v) {
+  if (b->used + 4 > b->size) { b->bad = 1; return; }
+  for (int i = 0; i < 4; ++i) b->data[b->used++] = (unsigned char)(v >> (8 * i));
+}
+static void PutU64(Buf* b, uint64_t v) {
+  PutU32(b, (uint32_t)v);
+  PutU32(b, (uint32_t)(v >> 32));
+}
+static void PutBytes(Buf* b, const void* p, uint32_t n) {
+  PutU32(b, n);
+  if (b->used + n > b->size) { b->bad = 1; return; }
+  memcpy(b->data + b->used, p, n);
+  b->used += n;
+}
+static uint32_t GetU32(Buf* b) {
+  if (b->used + 4 > b->size) { b->bad = 1; return 0; }
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= (uint32_t)b->data[b->used++] << (8 * i);
+  return v;
+}
+static uint64_t GetU64(Buf* b) {
+  uint64_t lo = GetU32(b);
+  return lo | ((uint64_t)GetU32(b) << 32);
+}
+/* Points at n bytes inside the request; NULL when they are not all there. */
+static const unsigned char* GetBytes(Buf* b, uint32_t* n) {
+  *n = GetU32(b);
+  if (b->bad || *n > b->size - b->used) { b->bad = 1; return NULL; }
+  const unsigned char* p = b->data + b->used;
+  b->used += *n;
+  return p;
+}
+
+static int ReadAll(int fd, void* p, size_t n) {
+  unsigned char* c = p;
+  while (n) {
+    ssize_t r = read(fd, c, n);
+    if (r <= 0) return 0;
+    c += r;
+    n -= (size_t)r;
+  }
+  return 1;
+}
+static int WriteAll(int fd, const void* p, size_t n) {
+  const unsigned char* c = p;
+  while (n) {
+    ssize_t r = write(fd, c, n);
+    if (r <= 0) return 0;
+    c += r;
+    n -= (size_t)r;
+  }
+  return 1;
+}
+
+static void Serve(int fd) {
+  static unsigned char in[kMaxMessage], out[kMaxMessage], scratch[kMaxMessage];
+  for (;;) {
+    unsigned char head[4];
+    if (!ReadAll(fd, head, 4)) return;
+    uint32_t length = head[0] | head[1] << 8 | head[2] << 16 | (uint32_t)head[3] << 24;
+    if (length > sizeof in || !ReadAll(fd, in, length)) return;
+    Buf q = {in, length, 0, 0};
+    Buf a = {out + 4, sizeof out - 4, 0, 0};
+    uint32_t op = GetU32(&q);
+    LONG rv = SCARD_F_INTERNAL_ERROR;
+    a.used = 4; /* the result goes first, written below */
+    switch (op) {
+      case OP_ESTABLISH: {
+        DWORD scope = GetU32(&q);
+        SCARDCONTEXT ctx = 0;
+        if (!q.bad) rv = SCardEstablishContext(scope, NULL, NULL, &ctx);
+        PutU64(&a, (uint64_t)ctx);
+        break;
+      }
+      case OP_LIST: {
+        SCARDCONTEXT ctx = (SCARDCONTEXT)GetU64(&q);
+        DWORD n = sizeof scratch;
+        if (!q.bad) rv = SCardListReaders(ctx, NULL, (char*)scratch, &n);
+        PutBytes(&a, scratch, rv == SCARD_S_SUCCESS ? (uint32_t)n : 0);
+        break;
+      }
+      case OP_CONNECT: {
+        SCARDCONTEXT ctx = (SCARDCONTEXT)GetU64(&q);
+        DWORD share = GetU32(&q), protocols = GetU32(&q);
+        uint32_t n;
+        const unsigned char* name = GetBytes(&q, &n);
+        SCARDHANDLE card = 0;
+        DWORD active = 0;
+        if (name && n < sizeof scratch) {
+          memcpy(scratch, name, n);
+          scratch[n] = 0;
+          rv = SCardConnect(ctx, (const char*)scratch, share, protocols, &card, &active);
+        }
+        PutU64(&a, (uint64_t)card);
+        PutU32(&a, (uint32_t)active);
+        break;
+      }
+      case OP_STATUS: {
+        SCARDHANDLE card = (SCARDHANDLE)GetU64(&q);
+        char names[4096];
+        DWORD namesLength = sizeof names, state = 0, protocol = 0;
+        unsigned char atr[MAX_ATR_SIZE + 8];
+        DWORD atrLength = sizeof atr;
+        if (!q.bad) rv = SCardStatus(card, names, &namesLength, &state, &protocol, atr, &atrLength);
+        int ok = rv == SCARD_S_SUCCESS;
+        PutU32(&a, (uint32_t)state);
+        PutU32(&a, (uint32_t)protocol);
+        PutBytes(&a, atr, ok ? (uint32_t)atrLength : 0);
+        PutBytes(&a, names, ok ? (uint32_t)namesLength : 0);
+        break;
+      }
+      case OP_TRANSMIT: {
+        SCARDHANDLE card = (SCARDHANDLE)GetU64(&q);
+        uint32_t protocol = GetU32(&q), capacity = GetU32(&q), n;
+        const unsigned char* command = GetBytes(&q, &n);
+        DWORD answerLength = capacity < sizeof scratch ? capacity : sizeof scratch;
+        if (command) {
+          const SCARD_IO_REQUEST* pci = protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0
+                                        : protocol == SCARD_PROTOCOL_T1 ? SCARD_PCI_T1
+                                                                        : SCARD_PCI_RAW;
+          rv = SCardTransmit(card, pci, command, n, NULL, scratch, &answerLength);
+        }
+        PutBytes(&a, scratch, rv == SCARD_S_SUCCESS ? (uint32_t)answerLength : 0);
+        break;
+      }
+      case OP_DISCONNECT: {
+        SCARDHANDLE card = (SCARDHANDLE)GetU64(&q);
+        DWORD disposition = GetU32(&q);
+        if (!q.bad) rv = SCardDisconnect(card, disposition);
+        break;
+      }
+      case OP_RELEASE: {
+        SCARDCONTEXT ctx = (SCARDCONTEXT)GetU64(&q);
+        if (!q.bad) rv = SCardReleaseContext(ctx);
+        break;
+      }
+      default:
+        rv = SCARD_E_INVALID_PARAMETER;
+        break;
+    }
+    if (q.bad) rv = SCARD_E_INVALID_PARAMETER;
+    uint32_t answerSize = a.used;
+    a.used = 0;
+    PutU32(&a, (uint32_t)rv);
+    Buf h = {out, 4, 0, 0};
+    PutU32(&h, answerSize);
+    if (a.bad || !WriteAll(fd, out, 4 + answerSize)) return;
+  }
+}
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: %s PORT_FILE\n", argv[0]);
+    return 2;
+  }
+  signal(SIGCHLD, SIG_IGN); /* no zombies from finished connections */
+  signal(SIGPIPE, SIG_IGN);
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  struct sockaddr_in addr;
+  memset(&addr, 0, sizeof addr);
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  socklen_t len = sizeof addr;
+  if (s < 0 || bind(s, (struct sockaddr*)&addr, sizeof addr) != 0 || listen(s, 8) != 0 ||
+      getsockname(s, (struct sockaddr*)&addr, &len) != 0) {
+    perror("orvane-pcsc-bridge: listen");
+    return 1;
+  }
+  char tmp[4096];
+  snprintf(tmp, sizeof tmp, "%s.new", argv[1]);
+  FILE* f = fopen(tmp, "w");
+  if (!f || fprintf(f, "%u\n", ntohs(addr.sin_port)) < 0 || fclose(f) != 0 || rename(tmp, argv[1]) != 0) {
+    perror("orvane-pcsc-bridge: port file");
+    return 1;
+  }
+  for (;;) {
+    int c = accept(s, NULL, NULL);
+    if (c < 0) continue;
+    int one = 1;
+    setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    pid_t pid = fork();
+    if (pid == 0) {
+      close(s);
+      Serve(c);
+      _exit(0);
+    }
+    close(c);
+  }
+}
