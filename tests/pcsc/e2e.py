@@ -504,6 +504,27 @@ CASES.update({
 })
 
 
+def end_leftover_cards(state):
+    for slot in (0, 1):
+        pid_file = os.path.join(state, "vcard-%d.pid" % slot)
+        try:
+            with open(pid_file) as f:
+                pid = int(f.read().strip())
+            with open("/proc/%d/cmdline" % pid, "rb") as f:
+                if b"vcard" in f.read():
+                    os.kill(pid, 15)
+                    for _ in range(50):
+                        if not os.path.exists("/proc/%d" % pid):
+                            break
+                        time.sleep(0.1)
+        except (OSError, ValueError):
+            pass
+        try:
+            os.unlink(pid_file)
+        except FileNotFoundError:
+            pass
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--bin", required=True)
@@ -522,7 +543,9 @@ def main():
     env = None
     try:
         env = Env(args.bin, args.state, args.wine_bin)
-        # Start from empty readers, whatever an earlier case left.
+        # Start from empty readers, whatever an earlier case left (a case
+        # killed by its time-out leaves its cards running).
+        end_leftover_cards(args.state)
         for slot in (0, 1):
             if not env.wait_tool("absent", READERS[slot], 10000):
                 raise Failure("%s is not empty before the case" % READERS[slot])

@@ -78,9 +78,10 @@ start() {
   mkdir -p "$state" || die "cannot create $state"
   stop "$state"
 
-  # The machine-wide lock, held by a small process until stop.
+  # The machine-wide lock, held by a small process until stop, at most an
+  # hour: a run killed before its stop must not lock others out for good.
   rm -f "$state/lock.pid"
-  setsid flock -w 600 "$LOCK" sh -c 'echo $$ >"$1.new"; mv "$1.new" "$1"; exec sleep 86400' sh "$state/lock.pid" \
+  setsid flock -w 600 "$LOCK" sh -c 'echo $$ >"$1.new"; mv "$1.new" "$1"; exec sleep 3600' sh "$state/lock.pid" \
     </dev/null >/dev/null 2>&1 &
   local flock_pid=$!
   echo "$flock_pid" >"$state/lockflock.pid"
