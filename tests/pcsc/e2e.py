@@ -223,7 +223,8 @@ class Env:
             timeout = 120  # the first run may create the Wine prefix
         else:
             env, cmd, timeout = None, [os.path.join(self.bin_dir, "orvane-card")], 30
-        r = subprocess.run(cmd + list(args), capture_output=True, text=True, timeout=timeout, env=env)
+        r = subprocess.run(cmd + list(args), capture_output=True, text=True, encoding="utf-8",
+                           errors="replace", timeout=timeout, env=env)
         print("$ orvane-card %s  -> exit %d" % (" ".join(args), r.returncode))
         sys.stdout.write(r.stdout)
         sys.stdout.write(r.stderr)
@@ -445,6 +446,43 @@ def pasori_reader(env):
         raise Failure("; ".join(failures))
 
 
+# A reader name that is not plain ASCII, holding "PaSoRi": UTF-8 from
+# pcsc-lite (UTF-16 on Windows) must reach the poll and the output intact.
+WIDE_PASORI_NAME = "ソニー PaSoRi 読取機"
+
+
+def reader_names(env):
+    failures = []
+    try:
+        # Readers whose names begin with "Microsoft" are never used.
+        env.restart_pcscd("Microsoft Virtual")
+        r = env.orvane_card("readers")
+        if "no reader" not in lines_of(r) or "Microsoft" in r.stdout:
+            failures.append("readers: Microsoft readers were stored")
+        env.place("mifare4")
+        for flavour in ("checker", "setting"):
+            try:
+                expect_no_card(poll(env, flavour))
+            except Failure as e:
+                failures.append("Microsoft reader, %s: %s" % (flavour, e))
+        env.cleanup()
+
+        env.restart_pcscd(WIDE_PASORI_NAME)
+        r = env.orvane_card("readers")
+        if WIDE_PASORI_NAME + " 00 00" not in r.stdout or not re.search(r"kind\D*1", r.stdout):
+            failures.append("readers: the wide PaSoRi name or reader kind 1 not reported")
+        env.place("felica")
+        try:
+            expect_card(poll(env, "setting"), FELICA_IDM + FELICA_PMM,
+                        reader=WIDE_PASORI_NAME + " 00 00", kind=4)
+        except Failure as e:
+            failures.append("wide PaSoRi name: %s" % e)
+    finally:
+        env.restart_pcscd(None)
+    if failures:
+        raise Failure("; ".join(failures))
+
+
 def readers_listed(env):
     r = env.orvane_card("readers")
     if r.returncode != 0:
@@ -501,6 +539,7 @@ CASES.update({
     "readers": readers_listed,
     "watch": watch_sees_removal,
     "pasori-reader": pasori_reader,
+    "reader-names": reader_names,
 })
 
 
