@@ -4,8 +4,11 @@
  * Windows programs' PC/SC path runs under Wine against pcscd and the
  * virtual cards. A test fixture: never shipped.
  *
- *   orvane-pcsc-bridge PORT_FILE     listen on 127.0.0.1, an ephemeral port
- *                                    written to PORT_FILE once listening
+ *   orvane-pcsc-bridge PORT_FILE [LOG_FILE]
+ *
+ * listens on 127.0.0.1, on an ephemeral port written to PORT_FILE once
+ * listening; with LOG_FILE it appends a line per call: the call's name and
+ * its result in hex (e.g. "connect 8010000c").
  *
  * One process per connection (a Windows process keeps one connection for its
  * life). Messages, little-endian: request u32 length, u32 operation, fields;
@@ -84,6 +87,18 @@ static int WriteAll(int fd, const void* p, size_t n) {
     n -= (size_t)r;
   }
   return 1;
+}
+
+static const char* g_log;
+
+static void LogCall(uint32_t op, LONG rv) {
+  static const char* const names[] = {"?", "establish", "list", "connect", "status",
+                                      "transmit", "disconnect", "release"};
+  if (!g_log) return;
+  FILE* f = fopen(g_log, "a");
+  if (!f) return;
+  fprintf(f, "%s %08lx\n", op < sizeof names / sizeof names[0] ? names[op] : "?", (unsigned long)(uint32_t)rv);
+  fclose(f);
 }
 
 static void Serve(int fd) {
@@ -173,6 +188,7 @@ static void Serve(int fd) {
         break;
     }
     if (q.bad) rv = SCARD_E_INVALID_PARAMETER;
+    LogCall(op, rv);
     uint32_t answerSize = a.used;
     a.used = 0;
     PutU32(&a, (uint32_t)rv);
@@ -183,10 +199,11 @@ static void Serve(int fd) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: %s PORT_FILE\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    fprintf(stderr, "usage: %s PORT_FILE [LOG_FILE]\n", argv[0]);
     return 2;
   }
+  g_log = argc == 3 ? argv[2] : NULL;
   signal(SIGCHLD, SIG_IGN); /* no zombies from finished connections */
   signal(SIGPIPE, SIG_IGN);
   int s = socket(AF_INET, SOCK_STREAM, 0);

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# OrvaneChecker on the PC/SC path under Wine: the card lies on a vpcd reader
+# of the tests' pcscd, reached through the test winscard.dll and
+# orvane-pcsc-bridge; its record is written by orvane-write-record.exe. The
+# debug lines come from WINEDEBUG=warn+seh, the ExitWindowsEx call from a relay
+# trace limited to that one function.
+#   checker-pcsc.sh NATIVE_BIN WIN_BIN_DIR PCSC_STATE_DIR XVFB_STATE_DIR CASE
+# Needs the harness's pcscd running (ctest fixture). Exit 0 pass, 1 fail,
+# 77 skip (the Windows build is missing).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+native=$1 bin=$2 pcsc_state=$3 xstate=$4 case=$5
+for f in OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe winscard-bridge/winscard.dll; do
+  if [ ! -f "$bin/$f" ]; then
+    echo "SKIP: $bin/$f not built (build the win64 preset first)"
+    exit 77
+  fi
+done
+# A prefix of its own: the tests write records into its registry.
+export ORVANE_WINEPREFIX=${ORVANE_BRIDGE_WINEPREFIX:-$root/build/wineprefix-pcsc}
+export DISPLAY=$("$root/tests/wine/xvfb.sh" display "$xstate") || { echo "no Xvfb display"; exit 1; }
+run() { "$root/tests/wine/wine-run.sh" "$@"; }
+READER="Virtual PCD 00 00"
+wait_tool=$native/orvane-pcsc-wait
+
+work=$(mktemp -d /tmp/orvane-checker-pcsc.XXXXXX)
+checker_pid= bridge_pid= vcard_pid=
+cleanup() {
+  if [ -n "$checker_pid" ] && kill -0 "$checker_pid" 2>/dev/null; then
+    run "$bin/orvane-close-checker.exe" 2000 >/dev/null 2>&1
+    sleep 1
+    kill "$checker_pid" 2>/dev/null
+  fi
+  [ -n "$bridge_pid" ] && kill "$bridge_pid" 2>/dev/null
+  [ -n "$vcard_pid" ] && kill "$vcard_pid" 2>/dev/null
+  rm -f "$pcsc_state/bridge-1.pid" "$pcsc_state/vcard-0.pid"
+  [ -n "$vcard_pid" ] && "$wait_tool" absent "$READER" 10000
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL $case: $*"
+  echo "--- checker log (filtered)"
+  grep -E 'OutputDebugStringA|ExitWindowsEx|err:' "$work/log" 2>/dev/null | head -40
+  exit 1
+}
+
+# The FeliCa card of the virtual card's "felica" scenario: IDm then PMm.
+CARD=012E4CD82A1B3C4D03014B024F4993FF
+user=$(id -un)  # what GetUserNameW gives under Wine
+
+run cmd /c exit >/dev/null 2>&1  # creates the prefix on first use
+run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.ExitWindowsEx /f >/dev/null 2>&1 \
+  || fail "cannot set RelayInclude"
+
+# The checker with the bridge DLL beside it (never beside the programs in bin/).
+mkdir -p "$work/app"
+cp "$bin/OrvaneChecker.exe" "$bin/winscard-bridge/winscard.dll" "$work/app/" || fail "cannot copy the checker"
+"$native/orvane-pcsc-bridge" "$work/port" "$work/bridge.log" &
+bridge_pid=$!
+echo "$bridge_pid" >"$pcsc_state/bridge-1.pid"
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+[ -s "$work/port" ] || fail "orvane-pcsc-bridge did not start"
+export ORVANE_PCSC_BRIDGE_PORT=$(cat "$work/port")
+
+place_card() {
+  python3 "$root/tests/vcard/vcard.py" felica --slot 0 --control "$work/card.ctl" &
+  vcard_pid=$!
+  echo "$vcard_pid" >"$pcsc_state/vcard-0.pid"
+  "$wait_tool" present "$READER" 10000 || fail "pcscd does not see the card"
+}
+
+record() {  # record TYPE INTERVAL
+  run "$bin/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST "$1" "$2" \
+    >/dev/null 2>"$work/writer.err" || fail "record writer: $(cat "$work/writer.err")"
+}
+checker() {
+  WINEDLLOVERRIDES=winscard=n WINEDEBUG=warn+seh,+relay "$root/tests/wine/wine-run.sh" "$work/app/OrvaneChecker.exe"
+}
+debug_lines() { sed -n 's/.*warn:seh:OutputDebugStringA "\(.*\)"\r\{0,1\}$/\1/p' "$work/log"; }
+exit_calls() { sed -n 's/.*Call user32\.ExitWindowsEx(\([0-9a-fA-F]*\),\([0-9a-fA-F]*\)).*/\1,\2/p' "$work/log"; }
+
+case $case in
+  removal)
+    # Armed on the card on the PC/SC reader; taking it away ends the session.
+    place_card
+    record 0x10 1
+    checker 2>"$work/log" &
+    checker_pid=$!
+    run "$bin/orvane-close-checker.exe" --find 60000 >/dev/null 2>&1 || fail "the checker window did not appear"
+    kill -0 "$checker_pid" 2>/dev/null || fail "the checker is not running"
+    sleep 3  # ticks with the card present: nothing happens
+    [ -z "$(debug_lines)" ] || fail "ticks with the card present wrote [$(debug_lines)]"
+    [ -z "$(exit_calls)" ] || fail "ExitWindowsEx with the card present"
+    echo remove >"$work/card.ctl"
+    t0=$(date +%s%N) seen=
+    for _ in $(seq 100); do
+      if [ -n "$(exit_calls)" ]; then seen=$(date +%s%N); break; fi
+      sleep 0.05
+    done
+    [ -n "$seen" ] || fail "no ExitWindowsEx within 5 s of taking the card off the reader"
+    [ "$(debug_lines | head -1)" = 'shutdown\n' ] || fail "first debug line [$(debug_lines | head -1)]"
+    call=$(exit_calls | head -1)
+    [ "$call" = "00000010,00000000" ] || fail "ExitWindowsEx($call), expected flags 10 and reason 0"
+    echo "PASS $case: ExitWindowsEx($call) $(((seen - t0) / 1000000)) ms after the card left the PC/SC reader" ;;
+  no-card)
+    # Nothing on the readers: the checker reads no card and ends at once.
+    record 0x10 1
+    WINEDLLOVERRIDES=winscard=n WINEDEBUG=warn+seh,+relay timeout 120 \
+      "$root/tests/wine/wine-run.sh" "$work/app/OrvaneChecker.exe" 2>"$work/log"
+    rc=$?
+    # Through the bridge: both readers were tried, each without a card.
+    [ "$(grep -c '^connect ' "$work/bridge.log")" = 2 ] || fail "the checker did not poll both PC/SC readers: $(cat "$work/bridge.log")"
+    [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
+    [ "$(debug_lines)" = 'no card\n' ] || fail "debug lines [$(debug_lines)], expected [no card\\n]"
+    [ -z "$(exit_calls)" ] || fail "ExitWindowsEx was called"
+    echo "PASS $case: exit 0 after \"no card\\n\"" ;;
+  *) echo "unknown case $case"; exit 2 ;;
+esac
+exit 0
