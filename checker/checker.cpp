@@ -191,7 +191,7 @@ void EndSession(Checker& checker) {
   // Logging off needs no privilege: a missing one must not keep the user on.
   if (NeedsShutdownPrivilege(checker.removalType) && !checker.session.EnableShutdownPrivilege())
     return;
-  checker.session.ExitWindows(checker.removalType);
+  checker.session.RequestSessionEnd(checker.removalType);
 }
 
 }  // namespace orvane

@@ -1,8 +1,6 @@
 // OrvaneChecker's Win32 side: resources, the hidden window whose timer drives
 // the watch, and the message loop. Decisions are made in checker.cpp.
 #include <windows.h>
-// winuser.h defines ExitWindows as a macro; the session port has a method of that name.
-#undef ExitWindows
 
 #include "card/card_access.h"
 #include "checker/checker.h"

@@ -41,7 +41,7 @@ class SessionPort {
   // (last error 0 after the adjustment).
   virtual bool EnableShutdownPrivilege() = 0;
   // ExitWindowsEx(flags, 0); asynchronous, its result is not examined.
-  virtual void ExitWindows(uint32_t flags) = 0;
+  virtual void RequestSessionEnd(uint32_t flags) = 0;
 };
 
 class DebugOutputPort {

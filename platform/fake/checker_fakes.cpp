@@ -14,7 +14,7 @@ bool FakeSession::EnableShutdownPrivilege() {
   return privilegeGranted;
 }
 
-void FakeSession::ExitWindows(uint32_t flags) { exitCalls.push_back(flags); }
+void FakeSession::RequestSessionEnd(uint32_t flags) { exitCalls.push_back(flags); }
 
 void FakeDebugOutput::Write(const char16_t* line) { lines.emplace_back(line); }
 

@@ -24,9 +24,9 @@ class FakeSession : public SessionPort {
  public:
   bool privilegeGranted = true;
   int privilegeRequests = 0;
-  std::vector<uint32_t> exitCalls;  // flags of every ExitWindows
+  std::vector<uint32_t> exitCalls;  // flags of every RequestSessionEnd
   bool EnableShutdownPrivilege() override;
-  void ExitWindows(uint32_t flags) override;
+  void RequestSessionEnd(uint32_t flags) override;
 };
 
 class FakeDebugOutput : public DebugOutputPort {

@@ -1,8 +1,6 @@
 #include "platform/win32/win_session.h"
 
 #include <windows.h>
-// winuser.h defines ExitWindows as a macro; the session port has a method of that name.
-#undef ExitWindows
 
 namespace orvane {
 
@@ -26,6 +24,6 @@ bool WinSession::EnableShutdownPrivilege() {
   return enabled;
 }
 
-void WinSession::ExitWindows(uint32_t flags) { ExitWindowsEx(flags, 0); }
+void WinSession::RequestSessionEnd(uint32_t flags) { ExitWindowsEx(flags, 0); }
 
 }  // namespace orvane

@@ -9,7 +9,7 @@ namespace orvane {
 class WinSession : public SessionPort {
  public:
   bool EnableShutdownPrivilege() override;
-  void ExitWindows(uint32_t flags) override;
+  void RequestSessionEnd(uint32_t flags) override;
 };
 
 }  // namespace orvane

@@ -153,7 +153,7 @@ class CountingSession : public SessionPort {
  public:
   int exits = 0;
   bool EnableShutdownPrivilege() override { return true; }
-  void ExitWindows(uint32_t) override { ++exits; }
+  void RequestSessionEnd(uint32_t) override { ++exits; }
 };
 
 class CountingDebug : public DebugOutputPort {

@@ -8,6 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 export WINEPREFIX=${ORVANE_WINEPREFIX:-$root/build/wineprefix}
 export WINEARCH=win64
+# Wine turns the command line into UTF-16 by the locale: UTF-8 keeps Japanese intact.
+export LC_ALL=C.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install dialogs: nothing may be downloaded.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml=

@@ -5,7 +5,6 @@
 // numbers (0x.. for hex) or "none" to leave the value out.
 // orvane-write-record IDENTITY --delete removes the card's record.
 #include <windows.h>
-#undef ExitWindows  // a winuser.h macro; the session port has a method of that name
 
 #include <cstdio>
 #include <cwchar>
