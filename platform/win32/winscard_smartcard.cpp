@@ -3,36 +3,13 @@
 #include <windows.h>
 #include <winscard.h>
 
+#include "platform/scard_result.h"
+
 namespace orvane {
 
 namespace {
 
-ScResult Map(LONG rv) {
-  switch (rv) {
-    case SCARD_S_SUCCESS:
-      return ScResult::Ok;
-    case SCARD_E_NO_SERVICE:
-    case SCARD_E_SERVICE_STOPPED:
-      return ScResult::NoService;
-    case SCARD_E_NO_READERS_AVAILABLE:
-    case SCARD_E_UNKNOWN_READER:
-    case SCARD_E_READER_UNAVAILABLE:
-      return ScResult::NoReaders;
-    case SCARD_E_NO_SMARTCARD:
-    case SCARD_W_UNRESPONSIVE_CARD:
-    case SCARD_W_UNPOWERED_CARD:
-      return ScResult::NoCard;
-    case SCARD_W_REMOVED_CARD:
-    case SCARD_W_RESET_CARD:
-      return ScResult::Removed;
-    case SCARD_E_SHARING_VIOLATION:
-      return ScResult::Sharing;
-    case SCARD_E_INSUFFICIENT_BUFFER:
-      return ScResult::InsufficientBuffer;
-    default:
-      return ScResult::Failed;
-  }
-}
+ScResult Map(LONG rv) { return MapScardResult(rv); }
 
 SCARDCONTEXT ToContext(ScContext context) { return static_cast<SCARDCONTEXT>(context); }
 SCARDHANDLE ToHandle(ScCard card) { return static_cast<SCARDHANDLE>(card); }
