@@ -21,6 +21,7 @@
 #else
 #include <time.h>
 
+#include "platform/pcsclite/no_felica.h"
 #include "platform/pcsclite/pcsclite_smartcard.h"
 #endif
 
@@ -34,22 +35,7 @@ using PlatformFelica = WinFelica;
 void SleepOneSecond() { Sleep(1000); }
 #else
 using PlatformSmartCard = PcscLiteSmartCard;
-// felica.dll exists only on Windows: here the library never loads.
-class PlatformFelica : public FelicaPort {
- public:
-  bool CommonProgramFilesFolder(char16_t*, std::size_t) override { return false; }
-  bool Load(const char16_t*) override { return false; }
-  bool Resolve(const char*) override { return false; }
-  void Unload() override {}
-  int InitializeLibrary() override { return 0; }
-  int OpenReaderWriterAuto() override { return 0; }
-  int PollingAndGetCardInformation(const unsigned char*, unsigned char, unsigned char*,
-                                   unsigned char*, unsigned char*) override {
-    return 0;
-  }
-  int CloseReaderWriter() override { return 0; }
-  int DisposeLibrary() override { return 0; }
-};
+using PlatformFelica = NoFelica;
 void SleepOneSecond() {
   const timespec second = {1, 0};
   nanosleep(&second, nullptr);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "card/card_access.h"
+#include "platform/pcsclite/no_felica.h"
 #include "platform/pcsclite/pcsclite_smartcard.h"
 
 namespace {
@@ -48,23 +49,6 @@ class CountingSmartCard : public SmartCardPort {
 
  private:
   SmartCardPort& inner_;
-};
-
-// No felica.dll on Linux.
-class NoFelica : public FelicaPort {
- public:
-  bool CommonProgramFilesFolder(char16_t*, std::size_t) override { return false; }
-  bool Load(const char16_t*) override { return false; }
-  bool Resolve(const char*) override { return false; }
-  void Unload() override {}
-  int InitializeLibrary() override { return 0; }
-  int OpenReaderWriterAuto() override { return 0; }
-  int PollingAndGetCardInformation(const unsigned char*, unsigned char, unsigned char*, unsigned char*,
-                                   unsigned char*) override {
-    return 0;
-  }
-  int CloseReaderWriter() override { return 0; }
-  int DisposeLibrary() override { return 0; }
 };
 
 void BM_CorePollCard(benchmark::State& state) {
