@@ -1,6 +1,7 @@
 // orvane-card: what a card ID maps to (identity, permuted identity, record
 // key), login records encoded and decoded with the programs' own code, and
 // the reader commands. Text in and out is UTF-8 on every platform.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ int IdentityCommand(const std::vector<std::string>& args) {
   // A longer ID contributes its first 16 bytes; a shorter one is filled.
   CardIdentity identity{};
   const int n = id.size() < identity.size() ? static_cast<int>(id.size()) : kIdentitySize;
-  std::memcpy(identity.data(), id.data(), n);
+  std::copy_n(id.begin(), n, identity.begin());  // id may be empty: no memcpy from null
   FillIdentity(identity, n);
   CardIdentity permuted{};
   PermuteIdentity(identity, permuted);
