@@ -65,7 +65,10 @@ demo() {
   "$card" record decode --identity "$identity" --show-password "$data"
   echo
   echo "Windows programs (32-bit, as shipped):"
-  ls -l build/win32/bin/*.exe
+  for exe in OrvaneChecker.exe orvane-card.exe; do
+    printf '%8d bytes  ' "$(stat -c %s "build/win32/bin/$exe")"
+    file -b "build/win32/bin/$exe" | sed "s|^|$exe: |"
+  done
 }
 
 run_tests() {
