@@ -52,13 +52,13 @@ int FormatDebugTextV(char16_t* out, int capacity, const char16_t* format, va_lis
       sink.Put(*p);
       continue;
     }
-    char16_t spec = p[1];
-    if (spec == 0) {
+    char16_t conversion = p[1];
+    if (conversion == 0) {
       sink.Put(u'%');
       break;
     }
     ++p;
-    switch (spec) {
+    switch (conversion) {
       case u's': {
         const char16_t* s = va_arg(args, const char16_t*);
         if (s == nullptr) s = u"(null)";
@@ -86,7 +86,7 @@ int FormatDebugTextV(char16_t* out, int capacity, const char16_t* format, va_lis
         break;
       default:  // unknown conversions are written as they stand
         sink.Put(u'%');
-        sink.Put(spec);
+        sink.Put(conversion);
         break;
     }
   }
