@@ -14,6 +14,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "bridge_wire.h"
+
 /* winscard.h declares the PCI structures as imports; this DLL defines them. */
 typedef struct {
   DWORD dwProtocol;
@@ -30,48 +32,9 @@ __declspec(dllexport) const BridgeIoRequest g_rgSCardRawPci = {0x10000, sizeof(B
 #define BRIDGE_E_NO_SERVICE ((LONG)0x8010001D)
 #define BRIDGE_AUTOALLOCATE ((DWORD)-1)
 
-enum { OP_ESTABLISH = 1, OP_LIST, OP_CONNECT, OP_STATUS, OP_TRANSMIT, OP_DISCONNECT, OP_RELEASE };
 enum { kMaxMessage = 70000 };
 
 static SOCKET g_socket = INVALID_SOCKET;
-
-typedef struct {
-  unsigned char* data;
-  uint32_t size, used;
-  int bad;
-} Buf;
-
-static void PutU32(Buf* b, uint32_t v) {
-  if (b->used + 4 > b->size) { b->bad = 1; return; }
-  for (int i = 0; i < 4; ++i) b->data[b->used++] = (unsigned char)(v >> (8 * i));
-}
-static void PutU64(Buf* b, uint64_t v) {
-  PutU32(b, (uint32_t)v);
-  PutU32(b, (uint32_t)(v >> 32));
-}
-static void PutBytes(Buf* b, const void* p, uint32_t n) {
-  PutU32(b, n);
-  if (b->bad || n > b->size - b->used) { b->bad = 1; return; }
-  memcpy(b->data + b->used, p, n);
-  b->used += n;
-}
-static uint32_t GetU32(Buf* b) {
-  if (b->used + 4 > b->size) { b->bad = 1; return 0; }
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= (uint32_t)b->data[b->used++] << (8 * i);
-  return v;
-}
-static uint64_t GetU64(Buf* b) {
-  uint64_t lo = GetU32(b);
-  return lo | ((uint64_t)GetU32(b) << 32);
-}
-static const unsigned char* GetBytes(Buf* b, uint32_t* n) {
-  *n = GetU32(b);
-  if (b->bad || *n > b->size - b->used) { b->bad = 1; *n = 0; return NULL; }
-  const unsigned char* p = b->data + b->used;
-  b->used += *n;
-  return p;
-}
 
 static int SendAll(const unsigned char* p, int n) {
   while (n > 0) {
