@@ -7,8 +7,8 @@
 
 #include "card/card_access.h"
 #include "checker/checker.h"
-#include "platform/fake/checker_fakes.h"
-#include "platform/fake/fake_registry.h"
+#include "tests/fakes/checker_fakes.h"
+#include "tests/fakes/fake_registry.h"
 #include "store/login_record.h"
 
 namespace {

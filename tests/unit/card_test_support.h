@@ -11,8 +11,8 @@
 
 #include "card/card_access.h"
 #include "card/identity.h"
-#include "platform/fake/fake_felica.h"
-#include "platform/fake/scripted_smartcard.h"
+#include "tests/fakes/fake_felica.h"
+#include "tests/fakes/scripted_smartcard.h"
 
 namespace orvane {
 namespace cardtest {

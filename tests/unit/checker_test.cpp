@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "card/card_access.h"
-#include "platform/fake/checker_fakes.h"
-#include "platform/fake/fake_felica.h"
-#include "platform/fake/fake_registry.h"
-#include "platform/fake/scripted_smartcard.h"
+#include "tests/fakes/checker_fakes.h"
+#include "tests/fakes/fake_felica.h"
+#include "tests/fakes/fake_registry.h"
+#include "tests/fakes/scripted_smartcard.h"
 #include "store/login_record.h"
 
 namespace orvane {

@@ -1,6 +1,6 @@
 // The fake registry must behave like the Win32 registry where the core can
 // tell the difference, or tests against it would prove nothing.
-#include "platform/fake/fake_registry.h"
+#include "tests/fakes/fake_registry.h"
 
 #include <gtest/gtest.h>
 

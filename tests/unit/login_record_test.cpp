@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake/fake_registry.h"
+#include "tests/fakes/fake_registry.h"
 #include "store/cipher.h"
 
 namespace orvane {

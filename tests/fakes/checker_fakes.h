@@ -1,8 +1,8 @@
 // Fakes of the ports the checker needs besides the registry and the card:
 // account name, session end, debugger output, the watch window, and a poll
 // whose card the test lays on or takes off.
-#ifndef ORVANE_PLATFORM_FAKE_CHECKER_FAKES_H
-#define ORVANE_PLATFORM_FAKE_CHECKER_FAKES_H
+#ifndef ORVANE_TESTS_FAKES_CHECKER_FAKES_H
+#define ORVANE_TESTS_FAKES_CHECKER_FAKES_H
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/fake/checker_fakes.h"
+#include "tests/fakes/checker_fakes.h"
 
 namespace orvane {
 

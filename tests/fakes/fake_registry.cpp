@@ -1,4 +1,4 @@
-#include "platform/fake/fake_registry.h"
+#include "tests/fakes/fake_registry.h"
 
 #include <cstring>
 

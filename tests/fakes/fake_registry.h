@@ -4,8 +4,8 @@
 // refusing keys with sub-keys, and access rights per open handle.
 //
 // Tests can also inject failures and check that every opened key was closed.
-#ifndef ORVANE_PLATFORM_FAKE_FAKE_REGISTRY_H
-#define ORVANE_PLATFORM_FAKE_FAKE_REGISTRY_H
+#ifndef ORVANE_TESTS_FAKES_FAKE_REGISTRY_H
+#define ORVANE_TESTS_FAKES_FAKE_REGISTRY_H
 
 #include <cstdint>
 #include <map>

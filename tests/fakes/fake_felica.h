@@ -1,8 +1,8 @@
 // A fake FelicaPort for tests: the common program files folder, load and
 // resolve failures per entry point, the results of the entry points, the
 // card the library reports, and a log of every call.
-#ifndef ORVANE_PLATFORM_FAKE_FAKE_FELICA_H
-#define ORVANE_PLATFORM_FAKE_FAKE_FELICA_H
+#ifndef ORVANE_TESTS_FAKES_FAKE_FELICA_H
+#define ORVANE_TESTS_FAKES_FAKE_FELICA_H
 
 #include <array>
 #include <set>

@@ -1,4 +1,4 @@
-#include "platform/fake/scripted_smartcard.h"
+#include "tests/fakes/scripted_smartcard.h"
 
 #include <algorithm>
 #include <cstring>

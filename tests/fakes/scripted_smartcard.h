@@ -3,8 +3,8 @@
 // log of every call with its parameters. It also notes misuse (unknown or
 // closed handles, receive buffers not cleared) so that tests can assert there
 // was none, and counts open connections to catch a Connect without Disconnect.
-#ifndef ORVANE_PLATFORM_FAKE_SCRIPTED_SMARTCARD_H
-#define ORVANE_PLATFORM_FAKE_SCRIPTED_SMARTCARD_H
+#ifndef ORVANE_TESTS_FAKES_SCRIPTED_SMARTCARD_H
+#define ORVANE_TESTS_FAKES_SCRIPTED_SMARTCARD_H
 
 #include <cstdint>
 #include <map>

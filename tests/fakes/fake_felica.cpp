@@ -1,4 +1,4 @@
-#include "platform/fake/fake_felica.h"
+#include "tests/fakes/fake_felica.h"
 
 #include <cstring>
 
