@@ -1,12 +1,14 @@
 #include "card/identity.h"
 
+#include "store/shared_names.h"
+
 namespace orvane {
 
 // Part of the record contract with the logon component: never change it.
 const unsigned char kIdentityPermutation[kIdentitySize] = {
     7, 12, 1, 14, 9, 0, 11, 4, 15, 2, 6, 13, 3, 8, 10, 5};
 
-const char16_t kOrvaneKeyPath[] = u"SOFTWARE\\Brindle\\Orvane";
+const char16_t* const kOrvaneKeyPath = names::kOrvaneKey;
 
 namespace {
 

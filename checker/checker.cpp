@@ -1,5 +1,7 @@
 #include "checker/checker.h"
 
+#include "store/shared_names.h"
+
 #include <cstdarg>
 #include <cstring>
 
@@ -131,8 +133,8 @@ int ReadCheckerRecord(Checker& checker) {
       haveData = 1;
     }
   }
-  checker.removalType = ReadDwordValue(checker.registry, key.handle(), u"type", kNoRemovalAction);
-  uint32_t interval = ReadDwordValue(checker.registry, key.handle(), u"interval", kDefaultInterval);
+  checker.removalType = ReadDwordValue(checker.registry, key.handle(), names::kType, kNoRemovalAction);
+  uint32_t interval = ReadDwordValue(checker.registry, key.handle(), names::kInterval, kDefaultInterval);
   checker.periodMs = interval * kPeriodPerSecond;  // wraps in 32 bits, as the timer takes it
   return haveData;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "store/cipher.h"
+#include "store/shared_names.h"
 
 namespace orvane {
 
@@ -17,8 +18,8 @@ constexpr std::size_t kTimeLength = 19;          // "YYYY/MM/DD hh:mm:ss"
 constexpr std::size_t kMaxDescription = kMaxText - kTimeLength - 1;
 constexpr std::size_t kCommentBytes = 2 * kTextSize;  // the readers' 520-byte buffer
 
-const char16_t kDataName[] = u"data";
-const char16_t kCommentName[] = u"comment";
+const char16_t* const kDataName = names::kData;
+const char16_t* const kCommentName = names::kComment;
 
 // Length in code units, or kTextSize when there is no terminator within
 // the first 260 (too long for any reader). Null counts as empty.

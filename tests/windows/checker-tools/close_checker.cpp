@@ -8,13 +8,16 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "store/shared_names.h"
+
 int wmain(int argc, wchar_t** argv) {
   bool findOnly = argc > 1 && std::wcscmp(argv[1], L"--find") == 0;
   int next = findOnly ? 2 : 1;
   DWORD timeout = argc > next ? static_cast<DWORD>(std::wcstoul(argv[next], nullptr, 10)) : 10000;
   DWORD start = GetTickCount();
   for (;;) {
-    HWND hwnd = FindWindowW(L"$$ORVANECHECKER$$", L"OrvaneChecker");
+    HWND hwnd = FindWindowW(reinterpret_cast<const wchar_t*>(orvane::names::kCheckerClass),
+                              reinterpret_cast<const wchar_t*>(orvane::names::kCheckerTitle));
     if (hwnd != nullptr && findOnly) {
       std::printf("checker window found\n");
       return 0;
