@@ -1,0 +1,48 @@
+// Facts about the machine and the process that the settings program asks for
+// besides the account name (SystemPort).
+#ifndef ORVANE_PLATFORM_SETTING_SYSTEM_PORT_H
+#define ORVANE_PLATFORM_SETTING_SYSTEM_PORT_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvane {
+
+// What NetUserGetInfo level 24 told about an account.
+struct InternetAccount {
+  bool hasPrincipal = false;  // usri24_internet_principal_name not null
+  bool hasProvider = false;   // usri24_internet_provider_name not null
+  char16_t principal[260] = {};
+  char16_t provider[260] = {};
+};
+
+struct OsVersion {
+  uint32_t major = 0;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+};
+
+class SettingSystemPort {
+ public:
+  virtual ~SettingSystemPort() = default;
+  // GetComputerNameW; false (and empty) on failure.
+  virtual bool ComputerName(char16_t* out, std::size_t capacity) = 0;
+  // VerifyVersionInfoW: major 6, minor 2, service pack 0 or later.
+  virtual bool IsWindows8OrLater() = 0;
+  // NetUserGetInfo(server, user, 24); false when the call fails.
+  virtual bool InternetAccountOf(const char16_t* server, const char16_t* user,
+                                 InternetAccount& out) = 0;
+  // RtlGetVersion of ntdll.dll (extended record); false when ntdll or the
+  // entry point cannot be found.
+  virtual bool GetOsVersion(OsVersion& out) = 0;
+  // GetModuleFileNameW of the program into out; the length in code units, or
+  // 0 on failure. A path cut by the buffer returns capacity.
+  virtual std::size_t ModulePath(char16_t* out, std::size_t capacity) = 0;
+  // FindWindowW(className, title) and, when found, SendMessageW(WM_CLOSE);
+  // true when a window was found.
+  virtual bool CloseWindowOf(const char16_t* className, const char16_t* title) = 0;
+};
+
+}  // namespace orvane
+
+#endif

@@ -1,0 +1,36 @@
+// The removal action of the main dialog: controls 1015 to 1019, the removal
+// choice they say, the owner rule, and the writer of "type", "interval" and
+// the checker's autostart value.
+#ifndef ORVANE_SETTING_REMOVAL_H
+#define ORVANE_SETTING_REMOVAL_H
+
+#include "setting/setting.h"
+
+namespace orvane {
+
+// Windows 11 words the first action "sign out": major 10, build 22000 or later.
+bool IsSignOutWording(SettingProgram& program);
+// Dialog start: the three actions into list 1016, entry 0 selected, interval 5.
+void FillRemovalList(SettingProgram& program, DialogView& view);
+// 1016, 1017, 1019 and 1018 together, in that order.
+void EnableRemovalControls(DialogView& view, bool enabled);
+void ShowInterval(DialogView& view, int32_t seconds);
+// The interval field as the C library's text-to-integer conversion reads it;
+// 0 when the control is missing.
+int32_t ReadInterval(DialogView& view);
+// Fills state.choice from the controls; 0 when one of them is missing.
+int ReadRemovalChoice(SettingProgram& program, DialogView& view);
+// An action chosen with an interval below 1: message 170, and false.
+bool CheckIntervalRule(SettingProgram& program);
+// 1 to go on: the action does not change, or the login user is the account
+// running the program; otherwise message 169 and 0.
+int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser);
+// Writes what changed of the choice into the open record key, keeping the
+// autostart value in step; 1 on success, 0 on failure.
+int StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey);
+// The stored removal settings into the controls.
+void ShowRemovalSettings(SettingProgram& program, DialogView& view);
+
+}  // namespace orvane
+
+#endif

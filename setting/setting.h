@@ -1,0 +1,95 @@
+// OrvaneSetting's process-wide state, the ports it reaches the outside
+// through, and the small routines every dialog of the program shares.
+// Portable: the Win32 program and the tests build the same logic.
+#ifndef ORVANE_SETTING_SETTING_H
+#define ORVANE_SETTING_SETTING_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "card/card_access.h"
+#include "platform/dialog_port.h"
+#include "platform/file_port.h"
+#include "platform/registry_port.h"
+#include "platform/setting_system_port.h"
+#include "platform/system_port.h"
+#include "platform/ui_port.h"
+#include "store/login_record.h"
+
+namespace orvane {
+
+// Output mode, wave file and wait flag of the recognition sound.
+struct SoundSettings {
+  int32_t flag = 0;
+  char16_t file[kTextSize] = {};
+  int32_t sync = 0;
+};
+
+// A removal type (ExitWindowsEx flags, -1 for none) and a check interval.
+struct RemovalSettings {
+  int32_t type = -1;
+  int32_t interval = 5;
+};
+
+struct SettingPorts {
+  RegistryPort& registry;
+  SystemPort& account;  // GetUserNameW
+  SettingSystemPort& system;
+  MessageBoxPort& messages;
+  StringsPort& strings;
+  HelpPort& help;
+  SoundPort& sound;
+  FilePort& files;
+  ClockPort& clock;
+  RandomPort& random;
+  DialogRunner& dialogs;
+};
+
+// Everything the program keeps for its lifetime, in one place.
+struct SettingState {
+  SettingState(SmartCardPort& smartCard, FelicaPort& felica)
+      : card(Flavour::Setting, smartCard, felica) {}
+
+  CardAccess card;                          // identity, card kind, readers, library
+  int reading = 0;                          // 1 while timer 1 polls
+  char16_t currentUser[kTextSize] = {};     // logon name or Microsoft-account principal
+  SoundSettings sound;                      // what PlayRecognitionSound plays
+  RemovalSettings stored;                   // what the shown card's record holds
+  RemovalSettings choice;                   // what the removal controls say
+  int recordOwner = 0;                      // the shown record names the current user
+  char16_t rememberedDescription[kTextSize] = {};
+};
+
+struct SettingProgram {
+  SettingProgram(const SettingPorts& p, SmartCardPort& smartCard, FelicaPort& felica)
+      : ports(p), state(smartCard, felica) {}
+  SettingPorts ports;
+  SettingState state;
+};
+
+// Text helpers over fixed buffers of code units.
+std::size_t TextLength(const char16_t* text, std::size_t capacity = kTextSize);
+// Copies at most capacity - 1 units and terminates.
+void CopyText(char16_t* out, std::size_t capacity, const char16_t* text);
+// Code unit by code unit, case counts.
+bool SameText(const char16_t* a, const char16_t* b);
+
+// String table entry id into out (260 units); empty when missing.
+void LoadText(SettingProgram& program, int id, char16_t (&out)[kTextSize]);
+// The message box of the program: caption string 132, text string id, no owner.
+int ShowMessage(SettingProgram& program, int textId, uint32_t style);
+// The same with a text already made and an owner dialog (null for none).
+int ShowMessageText(SettingProgram& program, DialogView* owner, const char16_t* text,
+                    uint32_t style);
+// String id formatted with the reader label as its %s.
+void FormatReaderText(SettingProgram& program, int id, char16_t (&out)[kTextSize]);
+// The program's folder and name into out (cut at the module path's last
+// backslash); false, with out empty, when it does not fit in capacity.
+bool PathBesideProgram(SettingProgram& program, const char16_t* name, char16_t* out,
+                       std::size_t capacity);
+// F1: the help file beside the program, at one context.
+void ShowHelp(SettingProgram& program, uint32_t context);
+
+}  // namespace orvane
+
+#endif

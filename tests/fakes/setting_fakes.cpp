@@ -1,0 +1,284 @@
+#include "tests/fakes/setting_fakes.h"
+
+#include "setting/resource.h"
+#include "setting/string_table.h"
+
+namespace orvane {
+
+namespace {
+
+void CopyOut(const std::u16string& text, char16_t* out, int capacity) {
+  if (capacity <= 0) return;
+  std::size_t n = text.size() < static_cast<std::size_t>(capacity - 1) ? text.size()
+                                                                      : static_cast<std::size_t>(capacity - 1);
+  text.copy(out, n);
+  out[n] = 0;
+}
+
+struct StringEntry {
+  int id;
+  const char16_t* text;
+};
+#define ORVANE_FAKE_STRING(id, text) {id, u"" text},
+const StringEntry kStrings[] = {ORVANE_SETTING_STRINGS(ORVANE_FAKE_STRING)};
+#undef ORVANE_FAKE_STRING
+
+}  // namespace
+
+FakeControl& FakeDialogView::Add(int id, bool enabled, const std::u16string& text) {
+  FakeControl& control = controls[id];
+  control.enabled = enabled;
+  control.text = text;
+  return control;
+}
+
+FakeControl& FakeDialogView::At(int id) {
+  auto found = controls.find(id);
+  if (found != controls.end()) return found->second;
+  misuse.push_back("no control " + std::to_string(id));
+  static FakeControl scratch;
+  scratch = FakeControl{};
+  return scratch;
+}
+
+bool FakeDialogView::HasControl(int id) { return controls.count(id) != 0; }
+
+void FakeDialogView::SetText(int id, const char16_t* text) {
+  if (HasControl(id)) At(id).text = text;
+}
+
+bool FakeDialogView::GetText(int id, char16_t* out, int capacity) {
+  if (!HasControl(id)) {
+    CopyOut(u"", out, capacity);
+    return false;
+  }
+  CopyOut(At(id).text, out, capacity);
+  return true;
+}
+
+void FakeDialogView::Enable(int id, bool enabled) {
+  if (HasControl(id)) At(id).enabled = enabled;
+}
+
+void FakeDialogView::SetCheck(int id, bool checked) {
+  if (HasControl(id)) At(id).checked = checked;
+}
+
+bool FakeDialogView::IsChecked(int id) { return HasControl(id) && At(id).checked; }
+
+void FakeDialogView::SetFocus(int id) { focus = id; }
+
+void FakeDialogView::AddItem(int id, const char16_t* text) {
+  if (HasControl(id)) At(id).items.emplace_back(text);
+}
+
+void FakeDialogView::SelectItem(int id, int index) {
+  if (!HasControl(id)) return;
+  FakeControl& control = At(id);
+  // As CB_SETCURSEL: an index outside the list clears the selection.
+  control.selection = (index >= 0 && index < static_cast<int>(control.items.size())) ? index : -1;
+}
+
+int FakeDialogView::SelectedItem(int id) { return HasControl(id) ? At(id).selection : -1; }
+
+ListMetrics FakeDialogView::GetListMetrics(int id) { return At(id).metrics; }
+
+void FakeDialogView::SetListStyle(int id, uint32_t extendedStyle) { At(id).listStyle = extendedStyle; }
+
+void FakeDialogView::AddListColumn(int id, int column, const char16_t* header, int width) {
+  FakeControl& control = At(id);
+  if (column != static_cast<int>(control.columns.size())) misuse.push_back("column out of order");
+  control.columns.push_back({header, width});
+}
+
+int FakeDialogView::AddListRow(int id, const char16_t* column0, const char16_t* column1,
+                               std::uintptr_t value) {
+  if (!HasControl(id)) return -1;
+  FakeControl& control = At(id);
+  control.rows.push_back({{column0, column1}, value});
+  return static_cast<int>(control.rows.size()) - 1;
+}
+
+int FakeDialogView::ListRowCount(int id) { return static_cast<int>(At(id).rows.size()); }
+
+int FakeDialogView::SelectedListRow(int id) { return HasControl(id) ? At(id).selectedRow : -1; }
+
+void FakeDialogView::SelectListRow(int id, int row) {
+  FakeControl& control = At(id);
+  if (row < 0 || row >= static_cast<int>(control.rows.size())) {
+    misuse.push_back("select of a row that does not exist");
+    return;
+  }
+  control.selectedRow = row;
+}
+
+bool FakeDialogView::GetListText(int id, int row, int column, char16_t* out, int capacity) {
+  FakeControl& control = At(id);
+  if (row < 0 || row >= static_cast<int>(control.rows.size()) || column < 0 || column > 1) {
+    CopyOut(u"", out, capacity);
+    return false;
+  }
+  CopyOut(control.rows[row].cells[column], out, capacity);
+  return true;
+}
+
+std::uintptr_t FakeDialogView::ListRowValue(int id, int row) {
+  FakeControl& control = At(id);
+  if (row < 0 || row >= static_cast<int>(control.rows.size())) return 0;
+  return control.rows[row].value;
+}
+
+void FakeDialogView::DeleteListRow(int id, int row) {
+  FakeControl& control = At(id);
+  if (row < 0 || row >= static_cast<int>(control.rows.size())) {
+    misuse.push_back("delete of a row that does not exist");
+    return;
+  }
+  control.rows.erase(control.rows.begin() + row);
+  if (control.selectedRow == row) control.selectedRow = -1;
+  else if (control.selectedRow > row) --control.selectedRow;
+}
+
+void FakeDialogView::SetTimer(int timerId, uint32_t periodMs) { timers[timerId] = periodMs; }
+
+void FakeDialogView::KillTimer(int timerId) { timers.erase(timerId); }
+
+void FakeDialogView::Destroy() {
+  if (destroyed) {
+    misuse.push_back("destroyed twice");
+    return;
+  }
+  destroyed = true;
+  if (logic) logic->OnDestroy(*this);
+}
+
+void AddMainDialogControls(FakeDialogView& view) {
+  view.Add(IDC_READ, false, u"カード情報読込(&G)");
+  view.Add(IDC_STATUS, true, u"カードリーダーを接続してください。");
+  view.Add(IDC_TARGET, false);
+  view.Add(IDC_USER, false);
+  view.Add(IDC_PASSWORD, false);
+  view.Add(IDC_PASSWORD_AGAIN, false);
+  view.Add(IDC_DESCRIPTION, false);
+  view.Add(IDC_REMOVAL_ON, false, u"ログイン中にカード取り外しで動作実行(&X)");
+  view.Add(IDC_REMOVAL_ACTION, false);
+  view.Add(IDC_FORCE, false, u"強制(&F)");
+  view.Add(IDC_INTERVAL_LABEL, false, u"チェック間隔(&I)");
+  view.Add(IDC_INTERVAL, false);
+  view.Add(IDC_SECONDS_LABEL, true, u"秒");
+  view.Add(IDC_SOUND, true, u"認識音設定(&S)");
+  view.Add(IDC_REGISTER, false, u"登録(&W)");
+  view.Add(IDC_EXIT, true, u"終了");
+  view.Add(IDC_DELETE, true, u"削除(&D)");
+}
+
+int FakeMessageBoxes::Show(DialogView* owner, const char16_t* text, const char16_t* caption,
+                           uint32_t style) {
+  shown.push_back({owner, text, caption, style});
+  if (whileShown) whileShown();
+  if (answers.empty()) return mb::kAnswerOk;
+  int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+std::u16string StringText(int id) {
+  for (const StringEntry& entry : kStrings)
+    if (entry.id == id) return entry.text;
+  return u"";
+}
+
+bool FakeStrings::Load(int id, char16_t* out, int capacity) {
+  for (const StringEntry& entry : kStrings) {
+    if (entry.id == id) {
+      CopyOut(entry.text, out, capacity);
+      return true;
+    }
+  }
+  CopyOut(u"", out, capacity);
+  return false;
+}
+
+void FakeHelp::ShowContext(const char16_t* file, uint32_t context) { calls.push_back({file, context}); }
+
+bool FakeFiles::FileExists(const char16_t* path) { return files.count(path) != 0; }
+
+bool FakeFiles::ChooseOpenFile(DialogView& owner, const char16_t* filter, std::size_t filterLength,
+                               const char16_t* title, uint32_t flags, char16_t* out,
+                               std::size_t capacity) {
+  chooseCalls.push_back({&owner, std::u16string(filter, filterLength), title, flags,
+                         capacity > 0 ? std::u16string(out) : u"", capacity});
+  if (!chooseSucceeds) return false;
+  CopyOut(chosen, out, static_cast<int>(capacity));
+  return true;
+}
+
+void FakeSettingSystem::SetMicrosoftAccount(const std::u16string& principal,
+                                            const std::u16string& provider) {
+  netUserWorks = true;
+  account = InternetAccount{};
+  account.hasPrincipal = true;
+  account.hasProvider = true;
+  CopyOut(principal, account.principal, 260);
+  CopyOut(provider, account.provider, 260);
+}
+
+bool FakeSettingSystem::ComputerName(char16_t* out, std::size_t capacity) {
+  if (!computerNameWorks) {
+    CopyOut(u"", out, static_cast<int>(capacity));
+    return false;
+  }
+  CopyOut(computerName, out, static_cast<int>(capacity));
+  return true;
+}
+
+bool FakeSettingSystem::InternetAccountOf(const char16_t* server, const char16_t* user,
+                                          InternetAccount& out) {
+  netUserCalls.emplace_back(server, user);
+  if (!netUserWorks) return false;
+  out = account;
+  return true;
+}
+
+bool FakeSettingSystem::GetOsVersion(OsVersion& out) {
+  if (!versionWorks) return false;
+  out = version;
+  return true;
+}
+
+std::size_t FakeSettingSystem::ModulePath(char16_t* out, std::size_t capacity) {
+  if (!modulePathWorks || capacity == 0) return 0;
+  // As GetModuleFileNameW: a path that does not fit is cut and returns capacity.
+  if (modulePath.size() >= capacity) {
+    modulePath.copy(out, capacity - 1);
+    out[capacity - 1] = 0;
+    return capacity;
+  }
+  CopyOut(modulePath, out, static_cast<int>(capacity));
+  return modulePath.size();
+}
+
+bool FakeSettingSystem::CloseWindowOf(const char16_t* className, const char16_t* title) {
+  closeCalls.emplace_back(className, title);
+  if (checkerWindows == 0) return false;
+  --checkerWindows;
+  return true;
+}
+
+bool FakeDialogRunner::Run(int templateId, DialogLogic& logic) {
+  runs.push_back({templateId});
+  if (!createSucceeds) return false;
+  FakeDialogView view;
+  view.logic = &logic;
+  if (controls) controls(templateId, view);
+  logic.OnInit(view);
+  if (script) script(templateId, logic, view);
+  return true;
+}
+
+SettingRig::SettingRig()
+    : program(SettingPorts{registry, account, system, messages, strings, help, sound, files, clock,
+                           random, dialogs},
+              smartCard, felica) {}
+
+}  // namespace orvane

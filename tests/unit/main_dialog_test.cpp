@@ -1,0 +1,360 @@
+// The main dialog's logic on an in-memory view: start-up names and reader
+// state, the read cycle on timer 1, refused cards, device changes, help and
+// the end of the program.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "setting/main_dialog.h"
+#include "setting/resource.h"
+#include "setting/string_table.h"
+#include "tests/fakes/setting_fakes.h"
+#include "tests/unit/card_test_support.h"
+
+namespace orvane {
+namespace {
+
+using cardtest::kAcsName;
+using cardtest::kFelicaAtr;
+using cardtest::kIdCommand;
+using cardtest::kIdm;
+using cardtest::kMifareAtr;
+using cardtest::kPasoriName;
+using cardtest::kPmm;
+using cardtest::kPmmCommand;
+using cardtest::kShortAtr;
+using cardtest::kUid4;
+using cardtest::Ok;
+
+const std::u16string kNoReaderText = u"カードリーダーを接続してください。";
+
+std::u16string Replace(std::u16string format, const std::u16string& value) {
+  std::size_t at = format.find(u"%s");
+  return at == std::u16string::npos ? format : format.replace(at, 2, value);
+}
+
+// The controls that follow the card: enabled exactly when a card is shown.
+const int kCardControls[] = {IDC_PASSWORD_AGAIN, IDC_REGISTER, IDC_SOUND, IDC_PASSWORD,
+                             IDC_TARGET,         IDC_USER,     IDC_DESCRIPTION};
+const int kRemovalControls[] = {IDC_REMOVAL_ACTION, IDC_FORCE, IDC_INTERVAL_LABEL, IDC_INTERVAL};
+
+struct MainDialogTest : ::testing::Test {
+  SettingRig rig;
+  FakeDialogView view;
+  MainDialog dialog{rig.program};
+
+  MainDialogTest() {
+    AddMainDialogControls(view);
+    view.logic = &dialog;
+    rig.felica.loadSucceeds = false;  // no FeliCa library unless a test installs one
+  }
+
+  void Start() { EXPECT_TRUE(dialog.OnInit(view)); }
+  void Press(int id) { dialog.OnCommand(view, id, 0); }
+  void Tick() { dialog.OnTimer(view, kReadTimer); }
+  std::u16string Text(int id) { return view.At(id).text; }
+  bool Enabled(int id) { return view.At(id).enabled; }
+
+  FakeCard& FelicaOn(const std::u16string& reader) {
+    FakeCard& card = rig.smartCard.PutCard(reader);
+    card.atr = kFelicaAtr;
+    card.Answer(kIdCommand, Ok(kIdm)).Answer(kPmmCommand, Ok(kPmm));
+    return card;
+  }
+  void ExpectCardControls(bool enabled) {
+    for (int id : kCardControls) EXPECT_EQ(Enabled(id), enabled) << "control " << id;
+  }
+  void ExpectRemovalControls(bool enabled) {
+    for (int id : kRemovalControls) EXPECT_EQ(Enabled(id), enabled) << "control " << id;
+  }
+  std::u16string ReadyText(const std::u16string& label) {
+    return Replace(StringText(IDS_READER_READY), label);
+  }
+  std::u16string ReadingText(const std::u16string& label) {
+    return Replace(StringText(IDS_READING), label);
+  }
+  std::u16string CardText(const std::u16string& label) {
+    return Replace(StringText(IDS_CARD_READ), label);
+  }
+};
+
+TEST_F(MainDialogTest, StartWithoutReaderOrLibraryKeepsTheTemplateState) {
+  Start();
+  EXPECT_EQ(view.centred, 1);
+  EXPECT_EQ(Text(IDC_STATUS), kNoReaderText);
+  EXPECT_FALSE(Enabled(IDC_READ));
+  EXPECT_EQ(Text(IDC_TARGET), u"WORKSTATION");
+  EXPECT_EQ(Text(IDC_USER), u"alice");
+  EXPECT_EQ(Text(IDC_INTERVAL), u"5");
+  EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).items,
+            (std::vector<std::u16string>{u"ログオフ", u"シャットダウン", u"リブート"}));
+  EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).selection, 0);
+  EXPECT_TRUE(Enabled(IDC_SOUND));
+  EXPECT_TRUE(Enabled(IDC_DELETE));
+  EXPECT_THAT(view.misuse, ::testing::IsEmpty());
+}
+
+TEST_F(MainDialogTest, StartWithAReaderOrTheLibraryMakesTheReadButtonReady) {
+  struct Case {
+    const char* name;
+    std::u16string reader;  // empty: none
+    bool library;
+    std::u16string label;
+  } cases[] = {
+      {"other reader", kAcsName, false, u"ACS ACR122U PICC Interface 00"},
+      {"PaSoRi reader", kPasoriName, false, u"PaSoRi"},
+      {"library only", u"", true, u"PaSoRi"},
+  };
+  for (const Case& c : cases) {
+    SettingRig rig;
+    FakeDialogView view;
+    AddMainDialogControls(view);
+    rig.felica.loadSucceeds = c.library;
+    if (!c.reader.empty()) rig.smartCard.AddReader(c.reader);
+    MainDialog dialog(rig.program);
+    dialog.OnInit(view);
+    EXPECT_EQ(view.At(IDC_STATUS).text, ReadyText(c.label)) << c.name;
+    EXPECT_TRUE(view.At(IDC_READ).enabled) << c.name;
+    EXPECT_EQ(view.At(IDC_READ).text, StringText(IDS_READ_CARD)) << c.name;
+  }
+}
+
+TEST_F(MainDialogTest, ReadWithACardOnTheReaderShowsItAtOnce) {
+  FelicaOn(kAcsName);
+  Start();
+  Press(IDC_READ);
+  EXPECT_EQ(Text(IDC_STATUS), CardText(u" (FeliCa) "));
+  EXPECT_TRUE(view.timers.empty());
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_READ_CARD));
+  ExpectCardControls(true);
+  EXPECT_EQ(view.focus, IDC_PASSWORD);
+  EXPECT_TRUE(Enabled(IDC_REMOVAL_ON));
+  ExpectRemovalControls(false);  // no record, so no action
+  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_THAT(rig.messages.shown, ::testing::IsEmpty());
+}
+
+TEST_F(MainDialogTest, CardKindLabels) {
+  struct Case {
+    const char* name;
+    Bytes atr;
+    std::u16string label;
+  } cases[] = {
+      {"FeliCa", kFelicaAtr, u" (FeliCa) "},
+      {"Mifare", kMifareAtr, u" (Mifare) "},
+      {"neither", cardtest::kOtherAtr, u""},
+  };
+  for (const Case& c : cases) {
+    SettingRig rig;
+    FakeDialogView view;
+    AddMainDialogControls(view);
+    rig.felica.loadSucceeds = false;
+    FakeCard& card = rig.smartCard.PutCard(kAcsName);
+    card.atr = c.atr;
+    card.Answer(kIdCommand, Ok(c.atr == kFelicaAtr ? kIdm : kUid4)).Answer(kPmmCommand, Ok(kPmm));
+    MainDialog dialog(rig.program);
+    dialog.OnInit(view);
+    dialog.OnCommand(view, IDC_READ, 0);
+    EXPECT_EQ(view.At(IDC_STATUS).text, Replace(StringText(IDS_CARD_READ), c.label)) << c.name;
+  }
+}
+
+TEST_F(MainDialogTest, ReadWithoutACardPollsEverySecondUntilOneComes) {
+  rig.smartCard.AddReader(kAcsName);
+  Start();
+  view.At(IDC_DESCRIPTION).text = u"old description";
+  Press(IDC_READ);
+  EXPECT_EQ(Text(IDC_DESCRIPTION), u"");
+  EXPECT_EQ(rig.program.state.reading, 1);
+  EXPECT_EQ(view.timers, (std::map<int, uint32_t>{{kReadTimer, 1000}}));
+  EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"ACS ACR122U PICC Interface 00"));
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
+  ExpectCardControls(false);
+
+  Tick();  // still no card: nothing changes
+  EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"ACS ACR122U PICC Interface 00"));
+  EXPECT_EQ(view.timers.count(kReadTimer), 1u);
+  dialog.OnTimer(view, 2);  // not the read timer
+
+  FelicaOn(kAcsName);
+  Tick();
+  EXPECT_TRUE(view.timers.empty());
+  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_EQ(Text(IDC_STATUS), CardText(u" (FeliCa) "));
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_READ_CARD));
+  ExpectCardControls(true);
+}
+
+TEST_F(MainDialogTest, StopEndsTheReadAndTheSoundButtonStaysOffUntilACardIsShown) {
+  rig.smartCard.AddReader(kAcsName);
+  Start();
+  Press(IDC_READ);
+  EXPECT_FALSE(Enabled(IDC_SOUND));
+  Press(IDC_READ);  // stop
+  EXPECT_TRUE(view.timers.empty());
+  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_EQ(Text(IDC_STATUS), ReadyText(u"ACS ACR122U PICC Interface 00"));
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_READ_CARD));
+  EXPECT_FALSE(Enabled(IDC_SOUND));
+  ExpectCardControls(false);
+}
+
+TEST_F(MainDialogTest, UnusableCardKindsAreRefusedWithMessage163) {
+  struct Case {
+    const char* name;
+    bool atTick;
+    int kind;
+  } cases[] = {{"short ATR at the press", false, 2},
+               {"short ATR at a tick", true, 2},
+               {"card type 8 at the press", false, 8},
+               {"card type 8 at a tick", true, 8}};
+  for (const Case& c : cases) {
+    SettingRig rig;
+    FakeDialogView view;
+    AddMainDialogControls(view);
+    rig.felica.loadSucceeds = false;
+    const std::u16string reader = c.kind == 8 ? kPasoriName : kAcsName;
+    rig.smartCard.AddReader(reader);
+    MainDialog dialog(rig.program);
+    dialog.OnInit(view);
+    auto putCard = [&] {
+      FakeCard& card = rig.smartCard.PutCard(reader);
+      if (c.kind == 2) {
+        card.atr = kShortAtr;
+      } else {
+        card.atr = cardtest::kOtherAtr;
+        card.Answer(cardtest::kCardTypeCommand, {0x08, 0x90, 0x00}).Answer(kIdCommand, Ok(kUid4));
+      }
+    };
+    if (c.atTick) {
+      dialog.OnCommand(view, IDC_READ, 0);
+      putCard();
+      dialog.OnTimer(view, kReadTimer);
+    } else {
+      putCard();
+      dialog.OnCommand(view, IDC_READ, 0);
+    }
+    EXPECT_EQ(rig.program.state.card.cardKind, c.kind) << c.name;
+    ASSERT_EQ(rig.messages.shown.size(), 1u) << c.name;
+    EXPECT_EQ(rig.messages.shown[0].text, u"このカードは使用できません。") << c.name;
+    EXPECT_EQ(rig.messages.shown[0].caption, u"Orvane 設定") << c.name;
+    EXPECT_EQ(rig.messages.shown[0].style, mb::kIconError) << c.name;
+    EXPECT_EQ(rig.messages.shown[0].owner, nullptr) << c.name;
+    EXPECT_TRUE(view.timers.empty()) << c.name;
+    EXPECT_EQ(rig.program.state.reading, 0) << c.name;
+    EXPECT_EQ(view.At(IDC_STATUS).text,
+              Replace(StringText(IDS_READER_READY), c.kind == 8 ? u"PaSoRi" : u"ACS ACR122U PICC Interface 00"))
+        << c.name;
+    EXPECT_EQ(view.At(IDC_READ).text, StringText(IDS_READ_CARD)) << c.name;
+    EXPECT_FALSE(view.At(IDC_REGISTER).enabled) << c.name;
+    EXPECT_FALSE(view.At(IDC_SOUND).enabled) << c.name;
+  }
+}
+
+TEST_F(MainDialogTest, DeviceChangeBringsAReaderAndNeverStopsARead) {
+  Start();
+  EXPECT_FALSE(Enabled(IDC_READ));
+  rig.smartCard.AddReader(kAcsName);
+  dialog.OnDeviceChange(view);
+  EXPECT_TRUE(Enabled(IDC_READ));
+  EXPECT_EQ(Text(IDC_STATUS), ReadyText(u"ACS ACR122U PICC Interface 00"));
+
+  Press(IDC_READ);
+  const int establishes = rig.smartCard.establishCount;
+  dialog.OnDeviceChange(view);  // a reader is in use: discovery leaves it alone
+  EXPECT_EQ(rig.smartCard.establishCount, establishes);
+  EXPECT_EQ(rig.program.state.reading, 1);
+  EXPECT_EQ(view.timers.count(kReadTimer), 1u);
+  EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"ACS ACR122U PICC Interface 00"));
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
+}
+
+TEST_F(MainDialogTest, RemovalCheckBoxSwitchesItsControls) {
+  FelicaOn(kAcsName);
+  Start();
+  Press(IDC_READ);
+  view.At(IDC_REMOVAL_ON).checked = true;
+  Press(IDC_REMOVAL_ON);
+  ExpectRemovalControls(true);
+  view.At(IDC_REMOVAL_ON).checked = false;
+  Press(IDC_REMOVAL_ON);
+  ExpectRemovalControls(false);
+}
+
+TEST_F(MainDialogTest, MicrosoftAccountNamesReplaceTheLocalOnesOnlyWhenComplete) {
+  struct Case {
+    const char* name;
+    bool windows8;
+    bool netUserWorks;
+    bool hasPrincipal;
+    std::u16string principal;
+    bool hasProvider;
+    std::u16string expectTarget, expectUser;
+  } cases[] = {
+      {"before Windows 8", false, true, true, u"a@example.com", true, u"WORKSTATION", u"alice"},
+      {"local account", true, false, true, u"a@example.com", true, u"WORKSTATION", u"alice"},
+      {"no principal", true, true, false, u"", true, u"WORKSTATION", u"alice"},
+      {"empty principal", true, true, true, u"", true, u"WORKSTATION", u"alice"},
+      {"no provider", true, true, true, u"a@example.com", false, u"WORKSTATION", u"alice"},
+      {"Microsoft account", true, true, true, u"a@example.com", true, u"MicrosoftAccount",
+       u"a@example.com"},
+  };
+  for (const Case& c : cases) {
+    SettingRig rig;
+    FakeDialogView view;
+    AddMainDialogControls(view);
+    rig.felica.loadSucceeds = false;
+    rig.system.windows8 = c.windows8;
+    rig.system.SetMicrosoftAccount(c.principal, u"MicrosoftAccount");
+    rig.system.netUserWorks = c.netUserWorks;
+    rig.system.account.hasPrincipal = c.hasPrincipal;
+    rig.system.account.hasProvider = c.hasProvider;
+    MainDialog dialog(rig.program);
+    dialog.OnInit(view);
+    EXPECT_EQ(view.At(IDC_TARGET).text, c.expectTarget) << c.name;
+    EXPECT_EQ(view.At(IDC_USER).text, c.expectUser) << c.name;
+    EXPECT_EQ(std::u16string(rig.program.state.currentUser), c.expectUser) << c.name;
+    if (c.windows8) {
+      ASSERT_EQ(rig.system.netUserCalls.size(), 1u) << c.name;
+      EXPECT_EQ(rig.system.netUserCalls[0].first, u"WORKSTATION") << c.name;
+      EXPECT_EQ(rig.system.netUserCalls[0].second, u"alice") << c.name;
+    } else {
+      EXPECT_TRUE(rig.system.netUserCalls.empty()) << c.name;
+    }
+  }
+}
+
+TEST_F(MainDialogTest, HelpOpensContext6FromTheFileBesideTheProgram) {
+  Start();
+  dialog.OnHelpKey();
+  ASSERT_EQ(rig.help.calls.size(), 1u);
+  EXPECT_EQ(rig.help.calls[0].file, u"C:\\Program Files (x86)\\Orvane\\Orvane.chm");
+  EXPECT_EQ(rig.help.calls[0].context, 6u);
+}
+
+TEST_F(MainDialogTest, HelpWithoutAUsableProgramPathDoesNothing) {
+  Start();
+  for (const std::u16string& path :
+       {std::u16string(u"OrvaneSetting.exe"), u"C:\\" + std::u16string(252, u'x') + u"\\a.exe"}) {
+    rig.system.modulePath = path;  // no folder; a folder that leaves no room for the name
+    dialog.OnHelpKey();
+  }
+  rig.system.modulePathWorks = false;
+  dialog.OnHelpKey();
+  EXPECT_TRUE(rig.help.calls.empty());
+}
+
+TEST_F(MainDialogTest, ExitDestroysTheDialogAndReleasesCardAccess) {
+  rig.felica.loadSucceeds = true;
+  rig.smartCard.AddReader(kAcsName);
+  Start();
+  EXPECT_EQ(rig.smartCard.LiveContexts(), 1);
+  Press(IDC_EXIT);
+  EXPECT_TRUE(view.destroyed);
+  EXPECT_EQ(view.quits, 1);
+  EXPECT_EQ(rig.smartCard.LiveContexts(), 0);
+  EXPECT_FALSE(rig.felica.loaded);
+  EXPECT_EQ(rig.program.state.card.readerKind, kNoReader);
+}
+
+}  // namespace
+}  // namespace orvane
