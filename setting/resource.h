@@ -3,6 +3,10 @@
 #ifndef ORVANE_SETTING_RESOURCE_H
 #define ORVANE_SETTING_RESOURCE_H
 
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 #define IDI_ORVANE_BIG 100
 #define IDI_ORVANE_SMALL 139
 

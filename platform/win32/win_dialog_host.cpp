@@ -1,0 +1,269 @@
+#include "platform/win32/win_dialog_host.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace orvane {
+
+namespace {
+
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
+
+struct Session {
+  DialogLogic* logic;
+  WinDialogView* view;
+};
+
+INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    Session* session = reinterpret_cast<Session*>(lParam);
+    SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(session));
+    session->view->Attach(hwnd);
+    return session->logic->OnInit(*session->view) ? TRUE : FALSE;
+  }
+  Session* session = reinterpret_cast<Session*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (session == nullptr) return FALSE;
+  DialogLogic& logic = *session->logic;
+  WinDialogView& view = *session->view;
+  switch (message) {
+    case WM_COMMAND:
+      return logic.OnCommand(view, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_TIMER:
+      logic.OnTimer(view, static_cast<int>(wParam));
+      return TRUE;
+    case WM_DEVICECHANGE:
+      logic.OnDeviceChange(view);
+      return TRUE;
+    case WM_NOTIFY: {
+      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+      logic.OnNotify(view, static_cast<int>(header->idFrom), static_cast<int>(header->code));
+      return FALSE;
+    }
+    case WM_DROPFILES: {
+      HDROP drop = reinterpret_cast<HDROP>(wParam);
+      wchar_t path[MAX_PATH] = {};
+      if (DragQueryFileW(drop, 0, path, MAX_PATH) == 0) path[0] = 0;
+      path[MAX_PATH - 1] = 0;
+      DragFinish(drop);
+      logic.OnDropFile(view, reinterpret_cast<const char16_t*>(path));
+      return TRUE;
+    }
+    case WM_DESTROY:
+      logic.OnDestroy(view);
+      SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+      view.Attach(nullptr);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+bool WinDialogView::HasControl(int id) { return Item(id) != nullptr; }
+
+void WinDialogView::SetText(int id, const char16_t* text) {
+  if (HWND item = Item(id)) SetWindowTextW(item, W(text));
+}
+
+bool WinDialogView::GetText(int id, char16_t* out, int capacity) {
+  if (capacity <= 0) return false;
+  out[0] = 0;
+  HWND item = Item(id);
+  if (item == nullptr) return false;
+  GetWindowTextW(item, W(out), capacity);
+  out[capacity - 1] = 0;
+  return true;
+}
+
+void WinDialogView::Enable(int id, bool enabled) {
+  if (HWND item = Item(id)) EnableWindow(item, enabled ? TRUE : FALSE);
+}
+
+void WinDialogView::SetCheck(int id, bool checked) {
+  if (HWND item = Item(id)) SendMessageW(item, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool WinDialogView::IsChecked(int id) {
+  HWND item = Item(id);
+  return item != nullptr && SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void WinDialogView::SetFocus(int id) {
+  if (HWND item = Item(id)) SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
+}
+
+void WinDialogView::AddItem(int id, const char16_t* text) {
+  if (HWND item = Item(id)) SendMessageW(item, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(text)));
+}
+
+void WinDialogView::SelectItem(int id, int index) {
+  if (HWND item = Item(id)) SendMessageW(item, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int WinDialogView::SelectedItem(int id) {
+  HWND item = Item(id);
+  return item ? static_cast<int>(SendMessageW(item, CB_GETCURSEL, 0, 0)) : -1;
+}
+
+ListMetrics WinDialogView::GetListMetrics(int id) {
+  ListMetrics metrics;
+  RECT client = {};
+  if (HWND item = Item(id)) GetClientRect(item, &client);
+  metrics.clientWidth = client.right - client.left;
+  metrics.edgeWidth = GetSystemMetrics(SM_CXEDGE);
+  metrics.vscrollWidth = GetSystemMetrics(SM_CXVSCROLL);
+  return metrics;
+}
+
+void WinDialogView::SetListStyle(int id, uint32_t extendedStyle) {
+  DWORD style = 0;
+  if (extendedStyle & kListFullRowSelect) style |= LVS_EX_FULLROWSELECT;
+  if (extendedStyle & kListLabelTip) style |= LVS_EX_LABELTIP;
+  if (HWND item = Item(id)) SendMessageW(item, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style);
+}
+
+void WinDialogView::AddListColumn(int id, int column, const char16_t* header, int width) {
+  HWND item = Item(id);
+  if (item == nullptr) return;
+  LVCOLUMNW lvc = {};
+  lvc.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+  lvc.fmt = LVCFMT_LEFT;
+  lvc.cx = width;
+  lvc.pszText = const_cast<wchar_t*>(W(header));
+  lvc.iSubItem = column;
+  SendMessageW(item, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&lvc));
+}
+
+int WinDialogView::AddListRow(int id, const char16_t* column0, const char16_t* column1,
+                              std::uintptr_t value) {
+  HWND item = Item(id);
+  if (item == nullptr) return -1;
+  LVITEMW lvi = {};
+  lvi.mask = LVIF_TEXT | LVIF_PARAM;
+  lvi.iItem = static_cast<int>(SendMessageW(item, LVM_GETITEMCOUNT, 0, 0));
+  lvi.pszText = const_cast<wchar_t*>(W(column0));
+  lvi.lParam = static_cast<LPARAM>(value);
+  int row = static_cast<int>(SendMessageW(item, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&lvi)));
+  if (row < 0) return -1;
+  LVITEMW sub = {};
+  sub.iSubItem = 1;
+  sub.pszText = const_cast<wchar_t*>(W(column1));
+  SendMessageW(item, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+  return row;
+}
+
+int WinDialogView::ListRowCount(int id) {
+  HWND item = Item(id);
+  return item ? static_cast<int>(SendMessageW(item, LVM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+int WinDialogView::SelectedListRow(int id) {
+  HWND item = Item(id);
+  if (item == nullptr) return -1;
+  return static_cast<int>(SendMessageW(item, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void WinDialogView::SelectListRow(int id, int row) {
+  HWND item = Item(id);
+  if (item == nullptr) return;
+  LVITEMW lvi = {};
+  lvi.stateMask = LVIS_SELECTED;
+  lvi.state = LVIS_SELECTED;
+  SendMessageW(item, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&lvi));
+}
+
+bool WinDialogView::GetListText(int id, int row, int column, char16_t* out, int capacity) {
+  if (capacity <= 0) return false;
+  out[0] = 0;
+  HWND item = Item(id);
+  if (item == nullptr) return false;
+  LVITEMW lvi = {};
+  lvi.iSubItem = column;
+  lvi.pszText = W(out);
+  lvi.cchTextMax = capacity;
+  SendMessageW(item, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&lvi));
+  out[capacity - 1] = 0;
+  return true;
+}
+
+std::uintptr_t WinDialogView::ListRowValue(int id, int row) {
+  HWND item = Item(id);
+  if (item == nullptr) return 0;
+  LVITEMW lvi = {};
+  lvi.mask = LVIF_PARAM;
+  lvi.iItem = row;
+  if (!SendMessageW(item, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&lvi))) return 0;
+  return static_cast<std::uintptr_t>(lvi.lParam);
+}
+
+void WinDialogView::DeleteListRow(int id, int row) {
+  if (HWND item = Item(id)) SendMessageW(item, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+}
+
+void WinDialogView::SetTimer(int timerId, uint32_t periodMs) {
+  ::SetTimer(hwnd_, static_cast<UINT_PTR>(timerId), periodMs, nullptr);
+}
+
+void WinDialogView::KillTimer(int timerId) { ::KillTimer(hwnd_, static_cast<UINT_PTR>(timerId)); }
+
+void WinDialogView::Center() {
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(LoadIconW(instance_, MAKEINTRESOURCEW(bigIcon_))));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(LoadIconW(instance_, MAKEINTRESOURCEW(smallIcon_))));
+  RECT client = {};
+  GetClientRect(hwnd_, &client);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - (client.right - client.left)) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - (client.bottom - client.top)) / 2;
+  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void WinDialogView::AcceptDroppedFiles() {
+  // Drops come from Explorer, which runs without elevation.
+  ChangeWindowMessageFilter(WM_DROPFILES, MSGFLT_ADD);
+  ChangeWindowMessageFilter(WM_COPYDATA, MSGFLT_ADD);
+  ChangeWindowMessageFilter(0x0049, MSGFLT_ADD);  // WM_COPYGLOBALDATA
+  DragAcceptFiles(hwnd_, TRUE);
+}
+
+void WinDialogView::BringToForeground() { SetForegroundWindow(hwnd_); }
+
+void WinDialogView::Destroy() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void WinDialogView::PostQuit() { PostQuitMessage(0); }
+
+bool WinDialogRunner::Run(int templateId, DialogLogic& logic) {
+  WinDialogView view(instance_, bigIcon_, smallIcon_);
+  Session session{&logic, &view};
+  HWND dialog = CreateDialogParamW(instance_, MAKEINTRESOURCEW(templateId), nullptr, HostDialogProc,
+                                   reinterpret_cast<LPARAM>(&session));
+  if (dialog == nullptr) return false;
+  ShowWindow(dialog, SW_SHOW);
+  // A quit that arrives while this dialog still exists was meant for an
+  // outer loop (its dialog was closed first): this dialog stays usable, and
+  // the quit is passed on once it is gone, so that the program still ends.
+  bool outerQuit = false;
+  MSG msg = {};
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == -1) break;
+    if (got == 0) {
+      if (!IsWindow(dialog)) break;
+      outerQuit = true;
+      continue;
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1) logic.OnHelpKey();
+    if (!IsWindow(dialog) || !IsDialogMessageW(dialog, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  if (outerQuit) PostQuitMessage(0);
+  return true;
+}
+
+}  // namespace orvane

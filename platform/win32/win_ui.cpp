@@ -1,0 +1,162 @@
+#include "platform/win32/win_ui.h"
+
+#include <commdlg.h>
+#include <htmlhelp.h>
+#include <lm.h>
+#include <mmsystem.h>
+
+#include "platform/win32/win_dialog_host.h"
+
+namespace orvane {
+
+namespace {
+
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
+
+DWORD Capacity(std::size_t capacity) {
+  return static_cast<DWORD>(capacity < 0x7FFFFFFF ? capacity : 0x7FFFFFFF);
+}
+
+void CopyBounded(const wchar_t* text, char16_t* out, std::size_t capacity) {
+  std::size_t n = 0;
+  if (text != nullptr)
+    while (n + 1 < capacity && text[n] != 0) {
+      out[n] = static_cast<char16_t>(text[n]);
+      ++n;
+    }
+  out[n] = 0;
+}
+
+}  // namespace
+
+int WinMessageBoxes::Show(DialogView* owner, const char16_t* text, const char16_t* caption,
+                          uint32_t style) {
+  // Every view of this program is a host view.
+  HWND hwnd = owner ? static_cast<WinDialogView*>(owner)->hwnd() : nullptr;
+  return MessageBoxW(hwnd, W(text), W(caption), style);
+}
+
+bool WinStrings::Load(int id, char16_t* out, int capacity) {
+  if (capacity <= 0) return false;
+  out[0] = 0;
+  const int n = LoadStringW(instance_, static_cast<UINT>(id), W(out), capacity);
+  out[capacity - 1] = 0;
+  return n > 0;
+}
+
+void WinHtmlHelp::ShowContext(const char16_t* file, uint32_t context) {
+  if (!tried_) {
+    tried_ = true;
+    if (HMODULE control = LoadLibraryW(L"hhctrl.ocx"))
+      htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(
+          reinterpret_cast<void*>(GetProcAddress(control, "HtmlHelpW")));
+  }
+  if (htmlHelp_ != nullptr) htmlHelp_(nullptr, W(file), HH_HELP_CONTEXT, context);
+}
+
+void WinSound::PlayAsync(const char16_t* file) { sndPlaySoundW(W(file), SND_ASYNC); }
+
+bool WinFiles::FileExists(const char16_t* path) {
+  WIN32_FIND_DATAW found = {};
+  HANDLE search = FindFirstFileW(W(path), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool WinFiles::ChooseOpenFile(DialogView& owner, const char16_t* filter, std::size_t,
+                              const char16_t* title, uint32_t flags, char16_t* out,
+                              std::size_t capacity) {
+  if (capacity == 0) return false;
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = static_cast<WinDialogView&>(owner).hwnd();
+  ofn.lpstrFilter = W(filter);
+  ofn.lpstrFile = W(out);
+  ofn.nMaxFile = Capacity(capacity);
+  ofn.lpstrTitle = W(title);
+  ofn.Flags = flags;
+  const bool chosen = GetOpenFileNameW(&ofn) != FALSE;
+  out[capacity - 1] = 0;
+  return chosen;
+}
+
+bool WinSettingSystem::ComputerName(char16_t* out, std::size_t capacity) {
+  if (capacity == 0) return false;
+  DWORD size = Capacity(capacity);
+  if (!GetComputerNameW(W(out), &size)) {
+    out[0] = 0;
+    return false;
+  }
+  out[capacity - 1] = 0;
+  return true;
+}
+
+bool WinSettingSystem::IsWindows8OrLater() {
+  OSVERSIONINFOEXW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  info.dwMajorVersion = 6;
+  info.dwMinorVersion = 2;
+  info.wServicePackMajor = 0;
+  DWORDLONG mask = 0;
+  mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+  mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+  mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+  return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
+                            mask) != FALSE;
+}
+
+bool WinSettingSystem::InternetAccountOf(const char16_t* server, const char16_t* user,
+                                         InternetAccount& out) {
+  out = InternetAccount{};
+  LPBYTE buffer = nullptr;
+  if (NetUserGetInfo(W(server), W(user), 24, &buffer) != NERR_Success || buffer == nullptr) {
+    if (buffer) NetApiBufferFree(buffer);
+    return false;
+  }
+  const USER_INFO_24* info = reinterpret_cast<const USER_INFO_24*>(buffer);
+  out.hasPrincipal = info->usri24_internet_principal_name != nullptr;
+  out.hasProvider = info->usri24_internet_provider_name != nullptr;
+  CopyBounded(info->usri24_internet_principal_name, out.principal, 260);
+  CopyBounded(info->usri24_internet_provider_name, out.provider, 260);
+  NetApiBufferFree(buffer);
+  return true;
+}
+
+bool WinSettingSystem::GetOsVersion(OsVersion& out) {
+  HMODULE ntdll = LoadLibraryW(L"ntdll.dll");
+  if (ntdll == nullptr) return false;
+  if (rtlGetVersion_ == nullptr) rtlGetVersion_ = GetProcAddress(ntdll, "RtlGetVersion");
+  bool ok = false;
+  if (rtlGetVersion_ != nullptr) {
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    OSVERSIONINFOEXW info = {};
+    info.dwOSVersionInfoSize = sizeof info;  // 284: the extended record
+    auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(rtlGetVersion_));
+    if (rtlGetVersion(&info) == 0) {
+      out.major = info.dwMajorVersion;
+      out.minor = info.dwMinorVersion;
+      out.build = info.dwBuildNumber;
+      ok = true;
+    }
+  }
+  FreeLibrary(ntdll);
+  return ok;
+}
+
+std::size_t WinSettingSystem::ModulePath(char16_t* out, std::size_t capacity) {
+  if (capacity == 0) return 0;
+  const DWORD n = GetModuleFileNameW(nullptr, W(out), Capacity(capacity));
+  out[capacity - 1] = 0;
+  return n;
+}
+
+bool WinSettingSystem::CloseWindowOf(const char16_t* className, const char16_t* title) {
+  HWND window = FindWindowW(W(className), W(title));
+  if (window == nullptr) return false;
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  return true;
+}
+
+}  // namespace orvane

@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Reads the kind and the resources of a 32-bit Windows program: the checks
+of the shipped programs (check_checker.py, check_setting.py) use it."""
+import struct
+import sys
+
+RT_ICON, RT_STRING, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 6, 5, 14, 16, 24
+
+
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
+class Program:
+    """A 32-bit x86 GUI PE: resources[(type, id)] holds the first language's bytes."""
+
+    def __init__(self, path):
+        try:
+            data = open(path, "rb").read()
+        except FileNotFoundError:
+            print("SKIP:", path, "not built (build the win32 preset first)")
+            sys.exit(77)
+        if data[:2] != b"MZ":
+            fail("not an MZ executable")
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            fail("no PE signature")
+        machine, nsections, _, _, _, optsize, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        opt = pe + 24
+        magic = struct.unpack_from("<H", data, opt)[0]
+        if machine != 0x14C or magic != 0x10B:
+            fail("not a 32-bit x86 PE (machine %#x, magic %#x)" % (machine, magic))
+        subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+        if subsystem != 2:
+            fail("subsystem %d, expected 2 (Windows GUI)" % subsystem)
+        rsrc_rva, rsrc_size = struct.unpack_from("<II", data, opt + 96 + 2 * 8)
+        sections = []
+        for i in range(nsections):
+            s = opt + optsize + 40 * i
+            vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
+            sections.append((va, max(vsize, rawsize), rawptr))
+
+        def offset(rva):
+            for va, size, raw in sections:
+                if va <= rva < va + size:
+                    return raw + rva - va
+            fail("RVA %#x outside the sections" % rva)
+
+        base = offset(rsrc_rva)
+
+        def entries(directory):
+            named, ids = struct.unpack_from("<HH", data, base + directory + 12)
+            for i in range(named + ids):
+                name, target = struct.unpack_from("<II", data, base + directory + 16 + 8 * i)
+                yield name, target
+
+        self.resources = resources = {}  # (type, id) -> bytes of the first language
+        for rtype, t in entries(0):
+            for rid, r in entries(t & 0x7FFFFFFF):
+                for _, leaf in entries(r & 0x7FFFFFFF):
+                    rva, size = struct.unpack_from("<II", data, base + leaf)
+                    resources[(rtype, rid)] = data[offset(rva):offset(rva) + size]
+                    break
+
+        def string(number):
+            block = resources.get((RT_STRING, number // 16 + 1))
+            if block is None:
+                fail("no string table block for %d" % number)
+            pos = 0
+            for i in range(16):
+                n = struct.unpack_from("<H", block, pos)[0]
+                text = block[pos + 2:pos + 2 + 2 * n].decode("utf-16-le")
+                if i == number % 16:
+                    return text
+                pos += 2 + 2 * n
+
+        self.string = string
+
+    def icon_images(self, icon):
+        """The image ids of a group icon, or None when there is no such icon."""
+        group = self.resources.get((RT_GROUP_ICON, icon))
+        if group is None:
+            return None
+        count = struct.unpack_from("<H", group, 4)[0]
+        return [struct.unpack_from("<H", group, 6 + 14 * i + 12)[0] for i in range(count)]
+
+    def check_icons(self, icons):
+        for icon in icons:
+            images = self.icon_images(icon)
+            if images is None:
+                fail("no icon %d" % icon)
+            for image in images:
+                if (RT_ICON, image) not in self.resources:
+                    fail("icon %d lacks its image %d" % (icon, image))
+
+    def check_version(self):
+        version = self.resources.get((RT_VERSION, 1))
+        if version is None or "VS_VERSION_INFO".encode("utf-16-le") not in version:
+            fail("no version resource")
+
+    def manifest(self):
+        manifest = self.resources.get((RT_MANIFEST, 1))
+        if manifest is None:
+            fail("no manifest (RT_MANIFEST 1)")
+        return manifest
