@@ -32,6 +32,8 @@ class DialogView {
   virtual void SetCheck(int id, bool checked) = 0;
   virtual bool IsChecked(int id) = 0;
   virtual void SetFocus(int id) = 0;
+  // The most code units a user can type into an edit (EM_LIMITTEXT).
+  virtual void LimitText(int id, int maxLength) = 0;
 
   // Drop-down lists: entries in the order added; -1 is no selection.
   virtual void AddItem(int id, const char16_t* text) = 0;

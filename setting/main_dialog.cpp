@@ -104,6 +104,11 @@ bool MainDialog::OnInit(DialogView& view) {
   ReadAccountNames(program_, target);
   view.SetText(IDC_TARGET, target);
   view.SetText(IDC_USER, program_.state.currentUser);
+  // Longer input could never be registered; the register command still
+  // checks the three login texts together.
+  for (int id : {IDC_TARGET, IDC_USER, IDC_PASSWORD, IDC_PASSWORD_AGAIN})
+    view.LimitText(id, kMaxLoginTextLength);
+  view.LimitText(IDC_DESCRIPTION, kMaxDescriptionLength);
   FillRemovalList(program_, view);
   LoadFelicaLibrary(program_.state.card);
   DiscoverReaders(program_.state.card);

@@ -16,6 +16,7 @@ constexpr std::size_t kTimeLength = 19;          // "YYYY/MM/DD hh:mm:ss"
 // The comment is read into 260 code units, so time, space and description
 // must stay within 259 characters.
 constexpr std::size_t kMaxDescription = kMaxText - kTimeLength - 1;
+static_assert(kMaxDescription == kMaxDescriptionLength, "the description limit follows the comment");
 constexpr std::size_t kCommentBytes = 2 * kTextSize;  // the readers' 520-byte buffer
 
 const char16_t* const kDataName = names::kData;

@@ -17,6 +17,12 @@ constexpr int kTextSize = 260;             // 259 code units and a terminator
 constexpr uint32_t kMaxLoginData = 256;    // largest "data" any reader accepts
 constexpr uint32_t kNoRemovalAction = 0xFFFFFFFFu;
 constexpr uint32_t kDefaultInterval = 5;
+// The longest description whose comment fits the readers' 260 code units
+// (19 characters of time and a space before it).
+constexpr int kMaxDescriptionLength = 239;
+// Password, user name and login target together, so that the plaintext fits
+// kMaxLoginData bytes.
+constexpr int kMaxLoginTextLength = 118;
 
 // Writes zeros the compiler may not drop (for buffers that held a password).
 void SecureZero(void* data, std::size_t size);

@@ -94,6 +94,10 @@ void WinDialogView::SetFocus(int id) {
   if (HWND item = Item(id)) SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
 }
 
+void WinDialogView::LimitText(int id, int maxLength) {
+  if (HWND item = Item(id)) SendMessageW(item, EM_LIMITTEXT, static_cast<WPARAM>(maxLength), 0);
+}
+
 void WinDialogView::AddItem(int id, const char16_t* text) {
   if (HWND item = Item(id)) SendMessageW(item, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(text)));
 }

@@ -25,6 +25,7 @@ class WinDialogView : public DialogView {
   void SetCheck(int id, bool checked) override;
   bool IsChecked(int id) override;
   void SetFocus(int id) override;
+  void LimitText(int id, int maxLength) override;
   void AddItem(int id, const char16_t* text) override;
   void SelectItem(int id, int index) override;
   int SelectedItem(int id) override;

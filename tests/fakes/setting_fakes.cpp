@@ -68,6 +68,10 @@ bool FakeDialogView::IsChecked(int id) { return HasControl(id) && At(id).checked
 
 void FakeDialogView::SetFocus(int id) { focus = id; }
 
+void FakeDialogView::LimitText(int id, int maxLength) {
+  if (HasControl(id)) At(id).textLimit = maxLength;
+}
+
 void FakeDialogView::AddItem(int id, const char16_t* text) {
   if (HasControl(id)) At(id).items.emplace_back(text);
 }

@@ -45,6 +45,7 @@ struct FakeControl {
   std::vector<Row> rows;
   int selectedRow = -1;
   ListMetrics metrics;
+  int textLimit = 0;  // 0: the control's default
 };
 
 // A dialog whose controls exist as the test declares them. Reading or
@@ -74,6 +75,7 @@ class FakeDialogView : public DialogView {
   void SetCheck(int id, bool checked) override;
   bool IsChecked(int id) override;
   void SetFocus(int id) override;
+  void LimitText(int id, int maxLength) override;
   void AddItem(int id, const char16_t* text) override;
   void SelectItem(int id, int index) override;
   int SelectedItem(int id) override;

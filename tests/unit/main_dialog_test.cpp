@@ -90,6 +90,9 @@ TEST_F(MainDialogTest, StartWithoutReaderOrLibraryKeepsTheTemplateState) {
   EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).selection, 0);
   EXPECT_TRUE(Enabled(IDC_SOUND));
   EXPECT_TRUE(Enabled(IDC_DELETE));
+  for (int id : {IDC_TARGET, IDC_USER, IDC_PASSWORD, IDC_PASSWORD_AGAIN})
+    EXPECT_EQ(view.At(id).textLimit, 118) << "control " << id;
+  EXPECT_EQ(view.At(IDC_DESCRIPTION).textLimit, 239);
   EXPECT_THAT(view.misuse, ::testing::IsEmpty());
 }
 
