@@ -19,20 +19,6 @@ constexpr std::size_t kMaxLoginUnits = (kMaxLoginData - 18 - 1) / 2;  // 118
 // The readers take "comment" into 260 code units: time, space, description.
 constexpr std::size_t kMaxDescription = kTextSize - 1 - kTimeLength - 1;  // 239
 
-// What the register command reads from the dialog. The password and its
-// re-entry are wiped on every way out of the command.
-struct RegisterInput {
-  char16_t password[kTextSize] = {};
-  char16_t again[kTextSize] = {};
-  char16_t user[kTextSize] = {};
-  char16_t target[kTextSize] = {};
-  char16_t description[kTextSize] = {};
-  RegisterInput() = default;
-  RegisterInput(const RegisterInput&) = delete;
-  RegisterInput& operator=(const RegisterInput&) = delete;
-  ~RegisterInput() { SecureZero(this, sizeof *this); }
-};
-
 bool ReadField(DialogView& view, int id, char16_t (&out)[kTextSize]) {
   const bool found = view.GetText(id, out, kTextSize);
   out[kTextSize - 1] = 0;
@@ -46,7 +32,7 @@ void RecordPathOf(const CardIdentity& identity, char16_t (&path)[kRecordPathSize
 }
 
 // 0 when the input fits the record, else the message that refuses it.
-int TooLongMessage(const RegisterInput& input) {
+int TooLongMessage(const RegisterFields& input) {
   const std::size_t login =
       TextLength(input.password) + TextLength(input.user) + TextLength(input.target);
   if (login > kMaxLoginUnits) return IDS_LOGIN_TOO_LONG;
@@ -224,7 +210,7 @@ int UpdateRecordSettings(SettingProgram& program, DialogView& view) {
 
 void RegisterCommand(SettingProgram& program, DialogView& view) {
   SettingState& state = program.state;
-  RegisterInput input;
+  RegisterFields input;
   if (!ReadField(view, IDC_PASSWORD, input.password)) return;
 
   if (input.password[0] == 0) {

@@ -7,6 +7,20 @@
 
 namespace orvane {
 
+// What the register command reads from the dialog. Wiped when it goes, so
+// that no copy of the password outlives the command.
+struct RegisterFields {
+  char16_t password[kTextSize] = {};
+  char16_t again[kTextSize] = {};
+  char16_t user[kTextSize] = {};
+  char16_t target[kTextSize] = {};
+  char16_t description[kTextSize] = {};
+  RegisterFields() = default;
+  RegisterFields(const RegisterFields&) = delete;
+  RegisterFields& operator=(const RegisterFields&) = delete;
+  ~RegisterFields() { SecureZero(this, sizeof *this); }
+};
+
 // Shows the card's record, if any, and sets the owner flag, the remembered
 // description and the stored removal settings.
 void LookUpRecord(SettingProgram& program, DialogView& view);
