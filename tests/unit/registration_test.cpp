@@ -416,8 +416,12 @@ TEST_F(RegistrationTest, WriteOrderAndWhatStaysAfterAFailureAtEachStep) {
     EXPECT_EQ(t.Has(u"type"), kept >= 3) << name;
     EXPECT_EQ(t.HasRunValue(), kept >= 4) << name;
     EXPECT_EQ(t.Has(u"interval"), kept >= 5) << name;
-    if (kept >= 3) EXPECT_EQ(t.Dword(u"type"), 0x11u) << name;
-    if (kept >= 5) EXPECT_EQ(t.Dword(u"interval"), 10u) << name;
+    if (kept >= 3) {
+      EXPECT_EQ(t.Dword(u"type"), 0x11u) << name;
+    }
+    if (kept >= 5) {
+      EXPECT_EQ(t.Dword(u"interval"), 10u) << name;
+    }
     // The stored settings follow what the record holds.
     EXPECT_EQ(t.rig.program.state.stored.type, kept >= 3 ? 0x11 : -1) << name;
     EXPECT_EQ(t.rig.program.state.stored.interval, kept >= 5 ? 10 : 5) << name;
