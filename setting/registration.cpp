@@ -1,9 +1,254 @@
 #include "setting/registration.h"
 
+#include <cstdio>
+
+#include "setting/removal.h"
+#include "setting/resource.h"
+#include "setting/string_table.h"
+#include "store/shared_names.h"
+#include "store/text_format.h"
+
 namespace orvane {
 
-void LookUpRecord(SettingProgram& program, DialogView& view) {}
+namespace {
 
-void RegisterCommand(SettingProgram& program, DialogView& view) {}
+constexpr std::size_t kTimeLength = 19;  // "YYYY/MM/DD hh:mm:ss"
+// "data" holds at most kMaxLoginData bytes: 18 bytes of filler and
+// terminators, the three strings, and at least one byte of tail filler.
+constexpr std::size_t kMaxLoginUnits = (kMaxLoginData - 18 - 1) / 2;  // 118
+// The readers take "comment" into 260 code units: time, space, description.
+constexpr std::size_t kMaxDescription = kTextSize - 1 - kTimeLength - 1;  // 239
+
+bool ReadField(DialogView& view, int id, char16_t (&out)[kTextSize]) {
+  const bool found = view.GetText(id, out, kTextSize);
+  out[kTextSize - 1] = 0;
+  return found;
+}
+
+void RecordPathOf(const CardIdentity& identity, char16_t (&path)[kRecordPathSize]) {
+  CardIdentity permuted{};
+  FormatRecordPath(RecordKeyValue(identity, permuted), path);
+  SecureZero(permuted.data(), permuted.size());
+}
+
+// 0 when the input fits the record, else the message that refuses it.
+int TooLongMessage(const RegisterFields& input) {
+  const std::size_t login =
+      TextLength(input.password) + TextLength(input.user) + TextLength(input.target);
+  if (login > kMaxLoginUnits) return IDS_LOGIN_TOO_LONG;
+  if (TextLength(input.description) > kMaxDescription) return IDS_DESCRIPTION_TOO_LONG;
+  return 0;
+}
+
+// "comment" := local time, a space and the description; two bytes per
+// character, no terminator, as every reader expects.
+RegResult WriteComment(SettingProgram& program, RegKeyHandle key, const char16_t* description) {
+  const LocalTime now = program.ports.clock.Now();
+  char stamp[64];
+  int stampLength = std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d ", now.year,
+                                  now.month, now.day, now.hour, now.minute, now.second);
+  if (stampLength < 0) stampLength = 0;
+  if (stampLength >= static_cast<int>(sizeof stamp)) stampLength = sizeof stamp - 1;
+  const std::size_t length = TextLength(description);
+  unsigned char bytes[2 * (sizeof stamp + kTextSize)];
+  std::size_t units = 0;
+  for (int i = 0; i < stampLength; ++i, ++units) {
+    bytes[2 * units] = static_cast<unsigned char>(stamp[i]);
+    bytes[2 * units + 1] = 0;
+  }
+  for (std::size_t i = 0; i < length; ++i, ++units) {
+    bytes[2 * units] = static_cast<unsigned char>(description[i] & 0xFF);
+    bytes[2 * units + 1] = static_cast<unsigned char>(description[i] >> 8);
+  }
+  return program.ports.registry.SetValue(key, names::kComment, regtype::kSz, bytes,
+                                         static_cast<uint32_t>(2 * units));
+}
+
+bool SameChoiceAsStored(const SettingState& state) {
+  return state.choice.type == state.stored.type && state.choice.interval == state.stored.interval;
+}
+
+}  // namespace
+
+void LookUpRecord(SettingProgram& program, DialogView& view) {
+  SettingState& state = program.state;
+  state.recordOwner = 0;
+  state.rememberedDescription[0] = 0;
+
+  const CardIdentity& identity = state.card.identity;
+  CardIdentity permuted{};
+  char16_t path[kRecordPathSize];
+  FormatRecordPath(RecordKeyValue(identity, permuted), path);
+  RegKey key(program.ports.registry);
+  if (key.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) != RegResult::Ok) return;
+
+  {
+    LoginStrings strings;  // wipes the password it holds
+    const LoginDataResult data = ReadLoginData(program.ports.registry, key.handle(), identity,
+                                               permuted, kMaxLoginData, strings);
+    SecureZero(permuted.data(), permuted.size());
+    // Undecodable data (another card's, or damaged) counts as none.
+    if (data != LoginDataResult::Ok) return;
+    view.SetText(IDC_USER, strings.user);
+    view.SetText(IDC_TARGET, strings.target);
+    if (SameText(strings.user, state.currentUser)) state.recordOwner = 1;
+  }
+
+  RecordComment comment;
+  if (ReadComment(program.ports.registry, key.handle(), comment)) {
+    CopyText(state.rememberedDescription, kTextSize, comment.description);
+    view.SetText(IDC_DESCRIPTION, state.rememberedDescription);
+    char16_t format[kTextSize];
+    char16_t heading[kTextSize];
+    char16_t status[kTextSize];
+    LoadText(program, IDS_REGISTERED, format);
+    FormatText(heading, kTextSize, format, CardKindLabel(state.card.cardKind));
+    FormatText(status, kTextSize, u"%s%s", heading, comment.time);
+    view.SetText(IDC_STATUS, status);
+  } else {
+    view.SetText(IDC_DESCRIPTION, u"");
+  }
+
+  state.stored.type = static_cast<int32_t>(
+      ReadDwordValue(program.ports.registry, key.handle(), names::kType, kNoRemovalAction));
+  state.stored.interval = static_cast<int32_t>(
+      ReadDwordValue(program.ports.registry, key.handle(), names::kInterval, kDefaultInterval));
+}
+
+int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16_t* password,
+                     const char16_t* target, const char16_t* description) {
+  const CardIdentity& identity = program.state.card.identity;
+  const WriteResult written =
+      WriteLoginRecord(program.ports.registry, program.ports.clock, program.ports.random,
+                       identity, user, password, target, description);
+  int message = IDS_WRITTEN;
+  uint32_t style = mb::kOk;
+  if (written == WriteResult::TooLong) {
+    message = TextLength(description) > kMaxDescription ? IDS_DESCRIPTION_TOO_LONG
+                                                        : IDS_LOGIN_TOO_LONG;
+    style = mb::kIconError;
+  } else if (written != WriteResult::Ok) {
+    message = IDS_WRITE_FAILED;
+  } else {
+    // The record writer closes its key; the removal settings go into the
+    // same record, after "data" and "comment".
+    char16_t path[kRecordPathSize];
+    RecordPathOf(identity, path);
+    RegKey key(program.ports.registry);
+    if (key.Create(RegRoot::LocalMachine, path) != RegResult::Ok ||
+        StoreRemovalSettings(program, key.handle()) == 0) {
+      message = IDS_WRITE_FAILED;
+    }
+  }
+  ShowMessage(program, message, style);
+  return message;
+}
+
+int UpdateDescription(SettingProgram& program, DialogView& view, RegKeyHandle recordKey) {
+  char16_t description[kTextSize];
+  if (!ReadField(view, IDC_DESCRIPTION, description)) return 0;
+  SettingState& state = program.state;
+  if (SameText(description, state.rememberedDescription)) return 0;
+  if (WriteComment(program, recordKey, description) != RegResult::Ok) return -1;
+  // Remembered only once written, so that a retry writes it again.
+  CopyText(state.rememberedDescription, kTextSize, description);
+  return 1;
+}
+
+int UpdateRecordSettings(SettingProgram& program, DialogView& view) {
+  SettingState& state = program.state;
+  if (ReadRemovalChoice(program, view) == 0) {
+    ShowMessage(program, IDS_NOTHING_CHANGED, mb::kIconInformation);
+    return 0;
+  }
+  if (!CheckIntervalRule(program)) return 0;
+  {
+    // A changed description too long for the readers is refused before the
+    // record is touched.
+    char16_t description[kTextSize];
+    if (ReadField(view, IDC_DESCRIPTION, description) &&
+        !SameText(description, state.rememberedDescription) &&
+        TextLength(description) > kMaxDescription) {
+      ShowMessage(program, IDS_DESCRIPTION_TOO_LONG, mb::kIconError);
+      return 0;
+    }
+  }
+
+  char16_t path[kRecordPathSize];
+  RecordPathOf(state.card.identity, path);
+  RegKey key(program.ports.registry);
+  if (key.Create(RegRoot::LocalMachine, path) != RegResult::Ok) {
+    ShowMessage(program, IDS_NOTHING_CHANGED, mb::kIconInformation);
+    return 0;
+  }
+
+  if (SameChoiceAsStored(state)) {
+    const int wrote = UpdateDescription(program, view, key.handle());
+    key.Close();
+    if (wrote > 0) {
+      ShowMessage(program, IDS_DESCRIPTION_UPDATED, mb::kOk);
+      return 1;
+    }
+    if (wrote < 0) {
+      ShowMessage(program, IDS_WRITE_FAILED, mb::kOk);
+      return 0;
+    }
+    ShowMessage(program, IDS_NOTHING_CHANGED, mb::kIconInformation);
+    return 0;
+  }
+
+  const bool stored = StoreRemovalSettings(program, key.handle()) != 0;
+  const bool described = stored && UpdateDescription(program, view, key.handle()) >= 0;
+  key.Close();
+  if (!described) {
+    ShowMessage(program, IDS_WRITE_FAILED, mb::kOk);
+    return 0;
+  }
+  ShowMessage(program, IDS_REMOVAL_UPDATED, mb::kOk);
+  return 1;
+}
+
+void RegisterCommand(SettingProgram& program, DialogView& view) {
+  SettingState& state = program.state;
+  RegisterFields input;
+  if (!ReadField(view, IDC_PASSWORD, input.password)) return;
+
+  if (input.password[0] == 0) {
+    // The update without password: only the description and the action.
+    const bool haveUser = ReadField(view, IDC_USER, input.user);
+    // Without the removal controls there is no choice to check; the update
+    // itself then reports that nothing was written.
+    if (haveUser && ReadRemovalChoice(program, view) != 0 &&
+        CheckRemovalOwner(program, input.user) == 0) {
+      return;
+    }
+    UpdateRecordSettings(program, view);
+    return;
+  }
+
+  if (!ReadField(view, IDC_PASSWORD_AGAIN, input.again)) return;
+  if (!SameText(input.password, input.again)) {
+    ShowMessage(program, IDS_PASSWORDS_DIFFER, mb::kIconError);
+    return;
+  }
+  if (!ReadField(view, IDC_USER, input.user) || !ReadField(view, IDC_TARGET, input.target) ||
+      !ReadField(view, IDC_DESCRIPTION, input.description)) {
+    return;
+  }
+  // Refused before the overwrite question: the answer could not help.
+  if (const int tooLong = TooLongMessage(input)) {
+    ShowMessage(program, tooLong, mb::kIconError);
+    return;
+  }
+  if (state.recordOwner) {
+    char16_t question[kTextSize];
+    LoadText(program, IDS_OVERWRITE, question);
+    if (ShowMessageText(program, &view, question, mb::kYesNo) != mb::kAnswerYes) return;
+  }
+  if (ReadRemovalChoice(program, view) == 0) return;
+  if (!CheckIntervalRule(program)) return;
+  if (CheckRemovalOwner(program, input.user) == 0) return;
+  WriteLoginRecord(program, input.user, input.password, input.target, input.description);
+}
 
 }  // namespace orvane

@@ -7,11 +7,38 @@
 
 namespace orvane {
 
+// What the register command reads from the dialog. Wiped when it goes, so
+// that no copy of the password outlives the command.
+struct RegisterFields {
+  char16_t password[kTextSize] = {};
+  char16_t again[kTextSize] = {};
+  char16_t user[kTextSize] = {};
+  char16_t target[kTextSize] = {};
+  char16_t description[kTextSize] = {};
+  RegisterFields() = default;
+  RegisterFields(const RegisterFields&) = delete;
+  RegisterFields& operator=(const RegisterFields&) = delete;
+  ~RegisterFields() { SecureZero(this, sizeof *this); }
+};
+
 // Shows the card's record, if any, and sets the owner flag, the remembered
 // description and the stored removal settings.
 void LookUpRecord(SettingProgram& program, DialogView& view);
 // Button 1 of the main dialog.
 void RegisterCommand(SettingProgram& program, DialogView& view);
+
+// The registration proper: "data" and "comment" of the shown card's record,
+// then the removal settings that changed. Shows and returns 136 on success;
+// 137 when a write failed (what was written stays), 174 or 175 when the
+// input does not fit the record (nothing written).
+int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16_t* password,
+                     const char16_t* target, const char16_t* description);
+// The update without password; 1 after message 168 or 173, else 0.
+int UpdateRecordSettings(SettingProgram& program, DialogView& view);
+// Writes "comment" anew when the description field differs from the
+// remembered description: 1 when written, 0 when unchanged, -1 when the
+// write failed (the remembered description then stays as it was).
+int UpdateDescription(SettingProgram& program, DialogView& view, RegKeyHandle recordKey);
 
 }  // namespace orvane
 

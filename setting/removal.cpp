@@ -1,7 +1,11 @@
 #include "setting/removal.h"
 
+#include <climits>
+#include <cstdint>
+
 #include "setting/resource.h"
 #include "setting/string_table.h"
+#include "store/shared_names.h"
 #include "store/text_format.h"
 
 namespace orvane {
@@ -11,6 +15,47 @@ namespace {
 constexpr uint32_t kSignOutMajor = 10;
 constexpr uint32_t kSignOutBuild = 22000;
 constexpr int32_t kForceIfHung = 0x10;
+constexpr int32_t kNoAction = -1;
+constexpr int kActionCount = 3;  // log off (sign out), shut down, reboot
+
+// White space as the C library's text-to-integer conversion skips it.
+bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+RegResult WriteDword(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
+                     int32_t value) {
+  const uint32_t v = static_cast<uint32_t>(value);
+  const unsigned char bytes[4] = {static_cast<unsigned char>(v & 0xFF),
+                                  static_cast<unsigned char>((v >> 8) & 0xFF),
+                                  static_cast<unsigned char>((v >> 16) & 0xFF),
+                                  static_cast<unsigned char>((v >> 24) & 0xFF)};
+  return registry.SetValue(key, name, regtype::kDword, bytes, sizeof bytes);
+}
+
+// The autostart value: OrvaneChecker.exe beside this program, REG_SZ with
+// two bytes per character and no terminator. False when the path does not
+// fit in 260 characters (nothing is written then) or the write fails.
+bool WriteRunValue(SettingProgram& program, RegKeyHandle runKey) {
+  char16_t path[kTextSize];
+  if (!PathBesideProgram(program, names::kCheckerExe, path, kTextSize)) return false;
+  const std::size_t length = TextLength(path);
+  unsigned char bytes[2 * kTextSize];
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[2 * i] = static_cast<unsigned char>(path[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<unsigned char>(path[i] >> 8);
+  }
+  return program.ports.registry.SetValue(runKey, names::kRunValue, regtype::kSz, bytes,
+                                         static_cast<uint32_t>(2 * length)) == RegResult::Ok;
+}
+
+// Switching the action off: the autostart value goes and a running checker
+// is closed. A value that is not there (set up from another account, or
+// removed by hand) is already the wanted state.
+bool RemoveAutostart(SettingProgram& program, RegKeyHandle runKey) {
+  const RegResult r = program.ports.registry.DeleteValue(runKey, names::kRunValue);
+  if (r != RegResult::Ok && r != RegResult::NotFound) return false;
+  program.ports.system.CloseWindowOf(names::kCheckerClass, names::kCheckerTitle);
+  return true;
+}
 
 }  // namespace
 
@@ -45,15 +90,88 @@ void ShowInterval(DialogView& view, int32_t seconds) {
   view.SetText(IDC_INTERVAL, text);
 }
 
-int32_t ReadInterval(DialogView& view) { return 0; }
+int32_t ReadInterval(DialogView& view) {
+  char16_t text[kTextSize];
+  if (!view.GetText(IDC_INTERVAL, text, kTextSize)) return 0;
+  text[kTextSize - 1] = 0;
+  const char16_t* p = text;
+  while (IsSpace(*p)) ++p;
+  bool negative = false;
+  if (*p == u'+' || *p == u'-') negative = (*p++ == u'-');
+  // Out of range saturates, as strtol does, instead of wrapping.
+  int64_t value = 0;
+  for (; *p >= u'0' && *p <= u'9'; ++p) {
+    value = value * 10 + (*p - u'0');
+    if (value > static_cast<int64_t>(INT32_MAX) + 1) value = static_cast<int64_t>(INT32_MAX) + 1;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) value = INT32_MAX;
+  if (value < INT32_MIN) value = INT32_MIN;
+  return static_cast<int32_t>(value);
+}
 
-int ReadRemovalChoice(SettingProgram& program, DialogView& view) { return 0; }
+int ReadRemovalChoice(SettingProgram& program, DialogView& view) {
+  if (!view.HasControl(IDC_REMOVAL_ON)) return 0;
+  RemovalSettings& choice = program.state.choice;
+  if (!view.IsChecked(IDC_REMOVAL_ON)) {
+    choice = RemovalSettings{};
+    return 1;
+  }
+  if (!view.HasControl(IDC_REMOVAL_ACTION) || !view.HasControl(IDC_FORCE) ||
+      !view.HasControl(IDC_INTERVAL)) {
+    return 0;
+  }
+  const int action = view.SelectedItem(IDC_REMOVAL_ACTION);
+  // No entry selected would otherwise turn into an action nobody chose.
+  if (action < 0 || action >= kActionCount) return 0;
+  choice.type = action | (view.IsChecked(IDC_FORCE) ? kForceIfHung : 0);
+  choice.interval = ReadInterval(view);
+  return 1;
+}
 
-bool CheckIntervalRule(SettingProgram& program) { return true; }
+bool CheckIntervalRule(SettingProgram& program) {
+  const RemovalSettings& choice = program.state.choice;
+  if (choice.type == kNoAction || choice.interval >= 1) return true;
+  ShowMessage(program, IDS_INTERVAL_TOO_SMALL, mb::kIconError);
+  return false;
+}
 
-int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) { return 1; }
+int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
+  if (program.state.choice.type == program.state.stored.type) return 1;
+  char16_t account[kTextSize];
+  // Without the account's name nobody can be shown to be its owner.
+  const bool known = program.ports.account.UserName(account, kTextSize);
+  account[kTextSize - 1] = 0;
+  if (known && SameText(account, loginUser != nullptr ? loginUser : u"")) return 1;
+  ShowMessage(program, IDS_NOT_OWNER, mb::kIconError);
+  return 0;
+}
 
-int StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey) { return 0; }
+int StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey) {
+  RegistryPort& registry = program.ports.registry;
+  const RemovalSettings choice = program.state.choice;
+  RemovalSettings& stored = program.state.stored;
+  if (choice.type != stored.type) {
+    if (WriteDword(registry, recordKey, names::kType, choice.type) != RegResult::Ok) return 0;
+    // Only what the record now holds: a retry must write it again.
+    stored.type = choice.type;
+    RegKey run(registry);
+    // Without the Run key the action still holds for this record; the
+    // checker is then started some other way or not at all.
+    if (run.Create(RegRoot::CurrentUser, names::kRunKey) == RegResult::Ok) {
+      const bool done = choice.type == kNoAction ? RemoveAutostart(program, run.handle())
+                                                 : WriteRunValue(program, run.handle());
+      if (!done) return 0;
+    }
+  }
+  if (choice.interval != stored.interval) {
+    if (WriteDword(registry, recordKey, names::kInterval, choice.interval) != RegResult::Ok) {
+      return 0;
+    }
+    stored.interval = choice.interval;
+  }
+  return 1;
+}
 
 void ShowRemovalSettings(SettingProgram& program, DialogView& view) {
   const RemovalSettings& stored = program.state.stored;

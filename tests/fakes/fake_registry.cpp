@@ -172,7 +172,11 @@ RegResult FakeRegistry::SetValue(RegKeyHandle key, const char16_t* name, uint32_
   if (!data && size) return RegResult::Failed;
   std::u16string original = name ? name : u"";
   auto failure = failSet_.find(Fold(original));
-  if (failure != failSet_.end()) return failure->second;
+  if (failure != failSet_.end()) {
+    valueCalls_.push_back({true, original, failure->second});
+    return failure->second;
+  }
+  valueCalls_.push_back({true, original, RegResult::Ok});
   Value value;
   value.type = type;
   if (size) value.bytes.assign(data, data + size);
@@ -186,9 +190,19 @@ RegResult FakeRegistry::DeleteValue(RegKeyHandle key, const char16_t* name) {
   Handle* handle = Lookup(key);
   if (!handle) return RegResult::Failed;
   if (handle->access != RegAccess::Write) return RegResult::AccessDenied;
-  auto it = handle->key->values.find(Fold(name ? name : u""));
-  if (it == handle->key->values.end()) return RegResult::NotFound;
+  const std::u16string original = name ? name : u"";
+  auto failure = failDeleteValue_.find(Fold(original));
+  if (failure != failDeleteValue_.end()) {
+    valueCalls_.push_back({false, original, failure->second});
+    return failure->second;
+  }
+  auto it = handle->key->values.find(Fold(original));
+  if (it == handle->key->values.end()) {
+    valueCalls_.push_back({false, original, RegResult::NotFound});
+    return RegResult::NotFound;
+  }
   handle->key->values.erase(it);
+  valueCalls_.push_back({false, original, RegResult::Ok});
   return RegResult::Ok;
 }
 
@@ -339,6 +353,10 @@ void FakeRegistry::FailQueryValue(const std::u16string& name, RegResult result) 
   failQuery_[Fold(name)] = result;
 }
 
+void FakeRegistry::FailDeleteValue(const std::u16string& name, RegResult result) {
+  failDeleteValue_[Fold(name)] = result;
+}
+
 void FakeRegistry::FailDeleteKey(RegRoot root, const std::u16string& path, RegResult result) {
   failDelete_[FailKey(root, path)] = result;
 }
@@ -349,6 +367,7 @@ void FakeRegistry::ClearFailures() {
   failSet_.clear();
   failQuery_.clear();
   failDelete_.clear();
+  failDeleteValue_.clear();
 }
 
 }  // namespace orvane

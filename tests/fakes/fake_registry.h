@@ -112,6 +112,16 @@ class FakeRegistry : public RegistryPort {
   };
   const std::vector<OpenCall>& OpenCalls() const { return openCalls_; }
 
+  // Every SetValue and DeleteValue call that reached a key (after the
+  // handle and access checks), in order, with its outcome: the order of
+  // writes a sequence made and where it stopped.
+  struct ValueCall {
+    bool set;  // false for DeleteValue
+    std::u16string name;
+    RegResult result;
+  };
+  const std::vector<ValueCall>& ValueCalls() const { return valueCalls_; }
+
   // CloseKey calls with a handle that was not open (double closes).
   std::size_t BadCloseCount() const { return badCloses_; }
 
@@ -124,6 +134,7 @@ class FakeRegistry : public RegistryPort {
                      RegResult result = RegResult::AccessDenied);
   void FailSetValue(const std::u16string& name, RegResult result = RegResult::Failed);
   void FailQueryValue(const std::u16string& name, RegResult result = RegResult::Failed);
+  void FailDeleteValue(const std::u16string& name, RegResult result = RegResult::AccessDenied);
   void FailDeleteKey(RegRoot root, const std::u16string& path,
                      RegResult result = RegResult::AccessDenied);
   void ClearFailures();
@@ -150,8 +161,9 @@ class FakeRegistry : public RegistryPort {
   RegKeyHandle nextHandle_ = 0x100;
   std::size_t badCloses_ = 0;
   std::vector<OpenCall> openCalls_;
+  std::vector<ValueCall> valueCalls_;
   std::map<std::u16string, RegResult> failOpen_, failCreate_, failSet_, failQuery_,
-      failDelete_;
+      failDelete_, failDeleteValue_;
 };
 
 }  // namespace orvane

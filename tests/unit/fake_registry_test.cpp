@@ -220,5 +220,41 @@ TEST(FakeRegistryTest, InjectedFailuresChangeNothing) {
   EXPECT_EQ(reg.OpenCalls()[3].access, RegAccess::QueryValue);
 }
 
+// RegDeleteValueW: a missing value is ERROR_FILE_NOT_FOUND; an injected
+// failure keeps the value. The value-call log keeps the order and outcomes.
+TEST(FakeRegistryTest, DeleteValueFailuresAndTheValueCallLog) {
+  FakeRegistry reg;
+  reg.SetDword(RegRoot::CurrentUser, u"Run", u"Checker", 1);
+  RegKeyHandle key = 0;
+  ASSERT_EQ(reg.CreateKey(RegRoot::CurrentUser, u"Run", &key), RegResult::Ok);
+  EXPECT_EQ(reg.DeleteValue(key, u"absent"), RegResult::NotFound);
+  reg.FailDeleteValue(u"checker");
+  EXPECT_EQ(reg.DeleteValue(key, u"CHECKER"), RegResult::AccessDenied);
+  EXPECT_TRUE(reg.GetValue(RegRoot::CurrentUser, u"Run", u"Checker", nullptr));
+  reg.FailSetValue(u"x");
+  const unsigned char byte = 1;
+  EXPECT_EQ(reg.SetValue(key, u"x", regtype::kBinary, &byte, 1), RegResult::Failed);
+  reg.ClearFailures();
+  EXPECT_EQ(reg.DeleteValue(key, u"Checker"), RegResult::Ok);
+  EXPECT_FALSE(reg.GetValue(RegRoot::CurrentUser, u"Run", u"Checker", nullptr));
+  reg.CloseKey(key);
+  // A handle without write access never reaches a value.
+  ASSERT_EQ(reg.OpenKey(RegRoot::CurrentUser, u"Run", RegAccess::QueryValue, &key),
+            RegResult::Ok);
+  EXPECT_EQ(reg.DeleteValue(key, u"x"), RegResult::AccessDenied);
+  reg.CloseKey(key);
+
+  const auto& calls = reg.ValueCalls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_FALSE(calls[0].set);
+  EXPECT_EQ(calls[0].name, u"absent");
+  EXPECT_EQ(calls[0].result, RegResult::NotFound);
+  EXPECT_EQ(calls[1].result, RegResult::AccessDenied);
+  EXPECT_TRUE(calls[2].set);
+  EXPECT_EQ(calls[2].result, RegResult::Failed);
+  EXPECT_EQ(calls[3].name, u"Checker");
+  EXPECT_EQ(calls[3].result, RegResult::Ok);
+}
+
 }  // namespace
 }  // namespace orvane
