@@ -109,6 +109,8 @@ bool MainDialog::OnInit(DialogView& view) {
   for (int id : {IDC_TARGET, IDC_USER, IDC_PASSWORD, IDC_PASSWORD_AGAIN})
     view.LimitText(id, kMaxLoginTextLength);
   view.LimitText(IDC_DESCRIPTION, kMaxDescriptionLength);
+  // Six digits keep the checker's period (seconds x 1000) inside 32 bits.
+  view.LimitText(IDC_INTERVAL, 6);
   FillRemovalList(program_, view);
   LoadFelicaLibrary(program_.state.card);
   DiscoverReaders(program_.state.card);

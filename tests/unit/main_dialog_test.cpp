@@ -93,6 +93,7 @@ TEST_F(MainDialogTest, StartWithoutReaderOrLibraryKeepsTheTemplateState) {
   for (int id : {IDC_TARGET, IDC_USER, IDC_PASSWORD, IDC_PASSWORD_AGAIN})
     EXPECT_EQ(view.At(id).textLimit, 118) << "control " << id;
   EXPECT_EQ(view.At(IDC_DESCRIPTION).textLimit, 239);
+  EXPECT_EQ(view.At(IDC_INTERVAL).textLimit, 6);
   EXPECT_THAT(view.misuse, ::testing::IsEmpty());
 }
 
