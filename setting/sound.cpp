@@ -38,7 +38,10 @@ void ReadFile(RegistryPort& registry, RegKeyHandle key, char16_t (&out)[kTextSiz
   while (length < units) {
     const char16_t c = static_cast<char16_t>(bytes[2 * length] | (bytes[2 * length + 1] << 8));
     if (c == 0) break;
-    if (length == kMaxFileLength) return;  // too long for the field
+    if (length == kMaxFileLength) {  // too long for the field
+      out[0] = 0;
+      return;
+    }
     out[length++] = c;
   }
   out[length] = 0;
