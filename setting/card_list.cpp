@@ -1,5 +1,7 @@
 #include "setting/card_list.h"
 
+#include <climits>
+
 #include "setting/resource.h"
 #include "setting/string_table.h"
 #include "store/shared_names.h"
@@ -26,7 +28,9 @@ std::u16string RecordPath(const std::u16string& recordKey) {
 int ColumnUnit(const ListMetrics& m) {
   const double room = static_cast<double>(m.clientWidth) - 2.0 * m.edgeWidth - m.vscrollWidth;
   if (room <= 0) return 0;
-  return static_cast<int>(room / 5.0);
+  // Three units must still be a width.
+  const double unit = room / 5.0;
+  return unit >= INT_MAX / 3 ? INT_MAX / 3 : static_cast<int>(unit);
 }
 
 }  // namespace

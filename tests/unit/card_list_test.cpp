@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,7 @@ TEST_F(CardListTest, ColumnsTakeTwoAndThreeFifthsOfTheRoomInsideTheFrame) {
       {{24, 2, 17}, 0},     // 3 / 5
       {{20, 2, 17}, 0},     // narrower than its frame: no negative width
       {{0, 0, 0}, 0},
+      {{INT_MAX, INT_MIN, 0}, INT_MAX / 3},  // nonsense metrics: still a width
   };
   for (const Case& c : cases) {
     SettingRig rig;
