@@ -293,11 +293,12 @@ bool FakeSettingSystem::CloseWindowOf(const char16_t* className, const char16_t*
 bool FakeDialogRunner::Run(int templateId, DialogLogic& logic) {
   runs.push_back({templateId});
   if (!createSucceeds) return false;
-  FakeDialogView view;
-  view.logic = &logic;
-  if (controls) controls(templateId, view);
-  logic.OnInit(view);
-  if (script) script(templateId, logic, view);
+  auto view = std::make_unique<FakeDialogView>();
+  view->logic = &logic;
+  if (controls) controls(templateId, *view);
+  logic.OnInit(*view);
+  if (script) script(templateId, logic, *view);
+  if (keepOpenViews && !view->destroyed) openViews.push_back(std::move(view));
   return true;
 }
 
