@@ -124,6 +124,7 @@ void UpdateSoundControls(DialogView& view, int index) {
 }
 
 const char16_t* FileExtension(const char16_t* path) {
+  if (path == nullptr) return u"";
   const std::size_t length = TextLength(path, static_cast<std::size_t>(-1));
   for (std::size_t i = length; i > 1; --i) {
     const char16_t c = path[i - 1];
