@@ -246,6 +246,7 @@ TEST_F(CardListTest, TheQuestionQuotesTimeAndDescription) {
       {u"2023/07/01 12:34:56 spare card", u"2023/07/01 12:34:56 spare card"},
       {u"2023/07/01 12:34:56 ", u"2023/07/01 12:34:56 "},
       {u"2023/07/01 12:34:56", u"2023/07/01 12:34:56 "},
+      {u"2023/07/01 12:34:56 100%s %d", u"2023/07/01 12:34:56 100%s %d"},  // text, not format
   };
   for (const Case& c : cases) {
     SettingRig rig;
