@@ -1,14 +1,263 @@
 #include "setting/sound.h"
 
+#include "setting/resource.h"
+#include "setting/string_table.h"
+#include "store/shared_names.h"
+
 namespace orvane {
+
+namespace {
+
+constexpr int kMaxFileLength = kTextSize - 1;
+
+// Sound dialogs whose loop ended before their window did.
+std::vector<std::unique_ptr<SoundDialog>>& Outliving() {
+  static std::vector<std::unique_ptr<SoundDialog>> dialogs;
+  return dialogs;
+}
+
+bool IsPlayingMode(int32_t mode) { return mode == 1 || mode == 2; }
+
+// Up to 4 bytes, low byte first; the stored type is not looked at, and a
+// shorter value is the number its bytes make.
+int32_t ReadNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name) {
+  unsigned char bytes[4] = {};
+  uint32_t size = sizeof bytes;
+  if (registry.QueryValue(key, name, nullptr, bytes, &size) != RegResult::Ok || size > sizeof bytes)
+    return 0;
+  uint32_t value = 0;
+  for (uint32_t i = 0; i < size; ++i) value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+  return static_cast<int32_t>(value);
+}
+
+// "file" into out; empty when it cannot be read or holds more than 259
+// characters. A terminator that some writer stored is accepted.
+void ReadFile(RegistryPort& registry, RegKeyHandle key, char16_t (&out)[kTextSize]) {
+  out[0] = 0;
+  unsigned char bytes[2 * kTextSize];
+  uint32_t size = sizeof bytes;
+  if (registry.QueryValue(key, names::kSoundFile, nullptr, bytes, &size) != RegResult::Ok ||
+      size > sizeof bytes)
+    return;
+  const uint32_t units = size / 2;  // an odd last byte is no character
+  uint32_t length = 0;
+  while (length < units) {
+    const char16_t c = static_cast<char16_t>(bytes[2 * length] | (bytes[2 * length + 1] << 8));
+    if (c == 0) break;
+    if (length == kMaxFileLength) {  // too long for the field
+      out[0] = 0;
+      return;
+    }
+    out[length++] = c;
+  }
+  out[length] = 0;
+}
+
+RegResult WriteNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
+                      int32_t number) {
+  const uint32_t v = static_cast<uint32_t>(number);
+  const unsigned char bytes[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                  static_cast<unsigned char>(v >> 16),
+                                  static_cast<unsigned char>(v >> 24)};
+  return registry.SetValue(key, name, regtype::kDword, bytes, sizeof bytes);
+}
+
+bool EqualsWavIgnoringCase(const char16_t* text) {
+  static const char16_t kWav[] = u"wav";
+  for (int i = 0; i < 3; ++i) {
+    char16_t c = text[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    if (c != kWav[i]) return false;
+  }
+  return text[3] == 0;
+}
+
+}  // namespace
 
 bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings) {
   settings = SoundSettings{};
+  RegistryPort& registry = program.ports.registry;
+  RegKey key(registry);
+  if (key.Open(RegRoot::LocalMachine, names::kSoundKey, RegAccess::QueryValue) != RegResult::Ok)
+    return false;
+  ReadFile(registry, key.handle(), settings.file);
+  settings.flag = ReadNumber(registry, key.handle(), names::kSoundFlag);
+  settings.sync = ReadNumber(registry, key.handle(), names::kSoundSync);
+  return true;
+}
+
+int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait) {
+  RegistryPort& registry = program.ports.registry;
+  const std::size_t length = TextLength(file, kMaxFileLength);
+  // The characters only, low byte first: the logon component reads it so.
+  unsigned char bytes[2 * kMaxFileLength];
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[2 * i] = static_cast<unsigned char>(file[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<unsigned char>(file[i] >> 8);
+  }
+  int result = IDS_SOUND_WRITE_FAILED;
+  RegKey key(registry);
+  if (key.Create(RegRoot::LocalMachine, names::kSoundKey) == RegResult::Ok &&
+      WriteNumber(registry, key.handle(), names::kSoundFlag, mode) == RegResult::Ok &&
+      registry.SetValue(key.handle(), names::kSoundFile, regtype::kSz, bytes,
+                        static_cast<uint32_t>(2 * length)) == RegResult::Ok &&
+      WriteNumber(registry, key.handle(), names::kSoundSync, wait) == RegResult::Ok) {
+    result = IDS_SOUND_WRITTEN;
+  }
+  key.Close();
+  ShowMessage(program, result, mb::kOk);
+  return result;
+}
+
+void PlayRecognitionSound(SettingProgram& program) {
+  const SoundSettings& sound = program.state.sound;
+  if (!IsPlayingMode(sound.flag)) return;
+  if (TextLength(sound.file) == 0 || TextLength(sound.file) >= kTextSize) return;
+  program.ports.sound.PlayAsync(sound.file);
+}
+
+void UpdateSoundControls(DialogView& view, int index) {
+  const bool on = IsPlayingMode(index);
+  view.Enable(IDC_SOUND_FILE, on);
+  view.Enable(IDC_SOUND_BROWSE, on);
+  view.Enable(IDC_SOUND_WAIT, on);
+}
+
+const char16_t* FileExtension(const char16_t* path) {
+  if (path == nullptr) return u"";
+  const std::size_t length = TextLength(path, static_cast<std::size_t>(-1));
+  for (std::size_t i = length; i > 1; --i) {
+    const char16_t c = path[i - 1];
+    if (c == u'.') return path + i;
+    if (c == u'\\' || c == u'/' || c == u':') return path + length;
+  }
+  return path;
+}
+
+bool SoundFileExists(SettingProgram& program, const char16_t* path) {
+  // FindFirstFileW would take a pattern and find some file that matches it.
+  for (const char16_t* c = path; *c; ++c)
+    if (*c == u'*' || *c == u'?') return false;
+  return program.ports.files.FileExists(path);
+}
+
+SoundDialog::SoundDialog(SettingProgram& program) : program_(program) {}
+
+bool SoundDialog::OnInit(DialogView& view) {
+  view.Center();
+  char16_t text[kTextSize];
+  for (int id : {IDS_MODE_NEVER, IDS_MODE_CARD, IDS_MODE_USER}) {
+    LoadText(program_, id, text);
+    view.AddItem(IDC_SOUND_MODE, text);
+  }
+  view.SelectItem(IDC_SOUND_MODE, 0);
+  if (ReadSoundSettings(program_, shown_)) {
+    view.SetText(IDC_SOUND_FILE, shown_.file);
+    UpdateSoundControls(view, shown_.flag);
+    if (IsPlayingMode(shown_.flag) && shown_.sync != 0) view.SetCheck(IDC_SOUND_WAIT, true);
+    // A mode outside the list leaves it without a selection.
+    view.SelectItem(IDC_SOUND_MODE, shown_.flag);
+  }
+  view.AcceptDroppedFiles();
+  view.SetFocus(IDC_SOUND_MODE);
   return false;
 }
 
-void PlayRecognitionSound(SettingProgram& program) {}
+void SoundDialog::Save(DialogView& view) {
+  int32_t mode = view.SelectedItem(IDC_SOUND_MODE);
+  char16_t file[kTextSize] = {};
+  int32_t wait = 0;
+  if (IsPlayingMode(mode)) {
+    view.GetText(IDC_SOUND_FILE, file, kTextSize);
+    file[kTextSize - 1] = 0;
+    if (file[0] == 0 || !SoundFileExists(program_, file)) {
+      ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
+      return;
+    }
+    wait = view.IsChecked(IDC_SOUND_WAIT) ? 1 : 0;
+  } else if (mode != 0) {
+    // No entry selected (a stored mode the list does not know): what is
+    // written is "never", so the key says so too.
+    mode = 0;
+  }
+  if (WriteSoundSettings(program_, mode, file, wait) != IDS_SOUND_WRITTEN) return;
+  SoundSettings& sound = program_.state.sound;
+  sound.flag = mode;
+  sound.sync = wait;
+  CopyText(sound.file, kTextSize, file);
+  view.Destroy();
+}
 
-void RunSoundDialog(SettingProgram& program) {}
+void SoundDialog::Browse(DialogView& view) {
+  char16_t description[kTextSize];
+  LoadText(program_, IDS_WAV_FILTER, description);
+  static const char16_t kPattern[] = u"*.wav";
+  // Description, zero, pattern, two zeros.
+  char16_t filter[kTextSize + sizeof kPattern / sizeof kPattern[0] + 1];
+  std::size_t n = 0;
+  for (const char16_t* c = description; *c; ++c) filter[n++] = *c;
+  filter[n++] = 0;
+  for (const char16_t* c = kPattern; *c; ++c) filter[n++] = *c;
+  filter[n++] = 0;
+  filter[n++] = 0;
+  char16_t title[kTextSize];
+  LoadText(program_, IDS_BROWSE_TITLE, title);
+  char16_t chosen[kTextSize] = {};
+  if (!program_.ports.files.ChooseOpenFile(view, filter, n, title, kBrowseFlags, chosen, kTextSize))
+    return;
+  chosen[kTextSize - 1] = 0;
+  view.SetText(IDC_SOUND_FILE, chosen);
+}
+
+bool SoundDialog::OnCommand(DialogView& view, int id, int code) {
+  switch (id) {
+    case IDC_SOUND_SAVE:
+      Save(view);
+      return true;
+    case IDC_SOUND_CANCEL:
+      view.Destroy();
+      return true;
+    case IDC_SOUND_BROWSE:
+      Browse(view);
+      return true;
+    default:
+      UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
+      return true;
+  }
+}
+
+void SoundDialog::OnDropFile(DialogView& view, const char16_t* path) {
+  if (path != nullptr) {
+    char16_t file[kTextSize];
+    CopyText(file, kTextSize, path);
+    if (EqualsWavIgnoringCase(FileExtension(file))) view.SetText(IDC_SOUND_FILE, file);
+  }
+  view.BringToForeground();
+}
+
+void SoundDialog::OnDestroy(DialogView& view) {
+  destroyed_ = true;
+  view.PostQuit();
+  if (!outlivesLoop_) return;
+  // Nothing reaches this logic once its window is gone: free it, last.
+  std::vector<std::unique_ptr<SoundDialog>>& outliving = Outliving();
+  for (auto it = outliving.begin(); it != outliving.end(); ++it) {
+    if (it->get() == this) {
+      std::unique_ptr<SoundDialog> self = std::move(*it);
+      outliving.erase(it);
+      return;  // self goes here
+    }
+  }
+}
+
+void SoundDialog::OnHelpKey() { ShowHelp(program_, HELP_CONTEXT_SOUND); }
+
+void RunSoundDialog(SettingProgram& program) {
+  auto dialog = std::make_unique<SoundDialog>(program);
+  if (!program.ports.dialogs.Run(IDD_SOUND, *dialog) || dialog->destroyed_) return;
+  // The window is still there and its host still calls this logic.
+  dialog->outlivesLoop_ = true;
+  Outliving().push_back(std::move(dialog));
+}
 
 }  // namespace orvane

@@ -1,19 +1,67 @@
 // The recognition sound: the sound key, its dialog (template 158), and the
 // sound played when a poll reads a card.
+//
+// The sound key, HKEY_LOCAL_MACHINE\SOFTWARE\Brindle\Orvane\sound (32-bit
+// view), is shared with the logon component: "flag" REG_DWORD (0 never,
+// 1 at card recognition, 2 at user recognition), "file" REG_SZ holding only
+// the characters of the wave file's path (2 bytes each, no terminator, an
+// empty path as 0 bytes), "sync" REG_DWORD (1 = logon waits for the sound).
 #ifndef ORVANE_SETTING_SOUND_H
 #define ORVANE_SETTING_SOUND_H
+
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "setting/setting.h"
 
 namespace orvane {
 
+// The file dialog's flags: OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY.
+constexpr uint32_t kBrowseFlags = 0x100C;
+
 // The sound key into settings (defaults where nothing can be read); false
 // when the key cannot be opened.
 bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings);
+// Writes "flag", "file" and "sync" in that order, stopping at the first
+// failure, and shows the outcome; returns its string id, 158 or 159.
+int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait);
 // Plays the process-wide choice, asynchronously.
 void PlayRecognitionSound(SettingProgram& program);
-// Opens the sound dialog and returns when it is closed.
+// Opens the sound dialog and returns when its loop ends: when the dialog is
+// closed, or when a quit message meant for an outer loop (the main dialog
+// closed meanwhile) takes it first. The dialog then stays open and working,
+// and its logic lives until the window is destroyed.
 void RunSoundDialog(SettingProgram& program);
+
+// File field, browse button and wait box on for modes 1 and 2 only.
+void UpdateSoundControls(DialogView& view, int index);
+// The text after the last '.', empty when a '\', '/' or ':' comes first
+// (scanning back to the second character), else the whole text. Points into path.
+const char16_t* FileExtension(const char16_t* path);
+// An existing file, not a folder; a name with wildcards names no one file.
+bool SoundFileExists(SettingProgram& program, const char16_t* path);
+
+class SoundDialog : public DialogLogic {
+ public:
+  explicit SoundDialog(SettingProgram& program);
+
+  bool OnInit(DialogView& view) override;
+  bool OnCommand(DialogView& view, int id, int code) override;
+  void OnDropFile(DialogView& view, const char16_t* path) override;
+  void OnDestroy(DialogView& view) override;
+  void OnHelpKey() override;
+
+ private:
+  friend void RunSoundDialog(SettingProgram& program);
+  void Save(DialogView& view);
+  void Browse(DialogView& view);
+
+  SettingProgram& program_;
+  SoundSettings shown_;  // the dialog's own copy, read at start
+  bool destroyed_ = false;
+  bool outlivesLoop_ = false;  // its loop has ended; it frees itself with its window
+};
 
 }  // namespace orvane
 

@@ -100,7 +100,9 @@ int FakeDialogView::AddListRow(int id, const char16_t* column0, const char16_t* 
   if (!HasControl(id)) return -1;
   FakeControl& control = At(id);
   control.rows.push_back({{column0, column1}, value});
-  return static_cast<int>(control.rows.size()) - 1;
+  const int row = static_cast<int>(control.rows.size()) - 1;
+  NotifyList(id, kLvnInsertItem);
+  return row;
 }
 
 int FakeDialogView::ListRowCount(int id) { return static_cast<int>(At(id).rows.size()); }
@@ -114,6 +116,7 @@ void FakeDialogView::SelectListRow(int id, int row) {
     return;
   }
   control.selectedRow = row;
+  NotifyList(id, kLvnItemChanged);
 }
 
 bool FakeDialogView::GetListText(int id, int row, int column, char16_t* out, int capacity) {
@@ -138,9 +141,16 @@ void FakeDialogView::DeleteListRow(int id, int row) {
     misuse.push_back("delete of a row that does not exist");
     return;
   }
+  NotifyList(id, kLvnDeleteItem);
   control.rows.erase(control.rows.begin() + row);
   if (control.selectedRow == row) control.selectedRow = -1;
   else if (control.selectedRow > row) --control.selectedRow;
+}
+
+void FakeDialogView::NotifyList(int id, int code) {
+  if (!notifyListChanges) return;
+  notifications.emplace_back(id, code);
+  if (logic) logic->OnNotify(*this, id, code);
 }
 
 void FakeDialogView::SetTimer(int timerId, uint32_t periodMs) { timers[timerId] = periodMs; }
@@ -174,6 +184,21 @@ void AddMainDialogControls(FakeDialogView& view) {
   view.Add(IDC_REGISTER, false, u"登録(&W)");
   view.Add(IDC_EXIT, true, u"終了");
   view.Add(IDC_DELETE, true, u"削除(&D)");
+}
+
+void AddCardListControls(FakeDialogView& view, const ListMetrics& metrics) {
+  view.Add(IDC_CARD_LIST).metrics = metrics;
+  view.Add(IDC_LIST_DELETE, true, u"削除(&D)");
+  view.Add(IDC_LIST_CLOSE, true, u"終了");
+}
+
+void AddSoundDialogControls(FakeDialogView& view) {
+  view.Add(IDC_SOUND_MODE);
+  view.Add(IDC_SOUND_FILE);
+  view.Add(IDC_SOUND_BROWSE, true, u"参照(&F)...");
+  view.Add(IDC_SOUND_WAIT, true, u"音声出力終了まで待つ(&W)");
+  view.Add(IDC_SOUND_SAVE, true, u"登録");
+  view.Add(IDC_SOUND_CANCEL, true, u"キャンセル");
 }
 
 int FakeMessageBoxes::Show(DialogView* owner, const char16_t* text, const char16_t* caption,
@@ -272,11 +297,12 @@ bool FakeSettingSystem::CloseWindowOf(const char16_t* className, const char16_t*
 bool FakeDialogRunner::Run(int templateId, DialogLogic& logic) {
   runs.push_back({templateId});
   if (!createSucceeds) return false;
-  FakeDialogView view;
-  view.logic = &logic;
-  if (controls) controls(templateId, view);
-  logic.OnInit(view);
-  if (script) script(templateId, logic, view);
+  auto view = std::make_unique<FakeDialogView>();
+  view->logic = &logic;
+  if (controls) controls(templateId, *view);
+  logic.OnInit(*view);
+  if (script) script(templateId, logic, *view);
+  if (keepOpenViews && !view->destroyed) openViews.push_back(std::move(view));
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -100,10 +101,26 @@ class FakeDialogView : public DialogView {
 
   // The logic of this dialog, told of Destroy as the real window tells it.
   DialogLogic* logic = nullptr;
+  // When set, report-view lists tell the logic of inserted, deleted and
+  // selected rows (WM_NOTIFY with LVN_INSERTITEM, LVN_DELETEITEM before the
+  // row goes, LVN_ITEMCHANGED), as a real list view does.
+  bool notifyListChanges = false;
+  std::vector<std::pair<int, int>> notifications;  // control id, code
+
+ private:
+  void NotifyList(int id, int code);
 };
+
+// List-view notification codes, numbered as Windows numbers them.
+constexpr int kLvnItemChanged = -101;
+constexpr int kLvnInsertItem = -102;
+constexpr int kLvnDeleteItem = -103;
 
 // The main dialog's controls as template 128 creates them.
 void AddMainDialogControls(FakeDialogView& view);
+// The list dialog's (template 129) and the sound dialog's (template 158).
+void AddCardListControls(FakeDialogView& view, const ListMetrics& metrics);
+void AddSoundDialogControls(FakeDialogView& view);
 
 struct ShownMessage {
   DialogView* owner;
@@ -220,6 +237,10 @@ class FakeDialogRunner : public DialogRunner {
   std::function<void(int templateId, DialogLogic& logic, FakeDialogView& view)> script;
   // Declares the nested dialog's controls before OnInit.
   std::function<void(int templateId, FakeDialogView& view)> controls;
+  // When set, a dialog still open when its run ends (its loop was ended by
+  // a quit meant for another loop) is kept here for the test to go on with.
+  bool keepOpenViews = false;
+  std::vector<std::unique_ptr<FakeDialogView>> openViews;
   bool Run(int templateId, DialogLogic& logic) override;
 };
 

@@ -1,0 +1,532 @@
+// The recognition sound on an in-memory registry and view: reading the sound
+// key whatever it holds, the dialog's start, save, browse and drop, the
+// write order with failures at each step, and what a poll plays.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setting/resource.h"
+#include "setting/sound.h"
+#include "setting/string_table.h"
+#include "store/shared_names.h"
+#include "tests/fakes/setting_fakes.h"
+
+namespace orvane {
+namespace {
+
+const std::u16string kKey = names::kSoundKey;
+const std::u16string kWave = u"C:\\Windows\\Media\\ding.wav";
+
+std::vector<unsigned char> Utf16Bytes(const std::u16string& text) {
+  std::vector<unsigned char> bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
+    bytes.push_back(static_cast<unsigned char>(c >> 8));
+  }
+  return bytes;
+}
+
+std::vector<unsigned char> Le32(uint32_t v) {
+  return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+          static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+}
+
+struct SoundTest : ::testing::Test {
+  SettingRig rig;
+  FakeDialogView view;
+  SoundDialog dialog{rig.program};
+
+  SoundTest() {
+    AddSoundDialogControls(view);
+    view.logic = &dialog;
+    rig.files.files.insert(kWave);
+    rig.files.folders.insert(u"C:\\Windows\\Media");
+  }
+  void StoreKey(uint32_t flag, const std::u16string& file, uint32_t sync) {
+    rig.registry.SetDword(kKey, names::kSoundFlag, flag);
+    rig.registry.SetString(kKey, names::kSoundFile, file);
+    rig.registry.SetDword(kKey, names::kSoundSync, sync);
+  }
+  void Open() { EXPECT_FALSE(dialog.OnInit(view)); }
+  void Press(int id) { dialog.OnCommand(view, id, 0); }
+  void Choose(int mode) {
+    view.SelectItem(IDC_SOUND_MODE, mode);
+    dialog.OnCommand(view, IDC_SOUND_MODE, 1);  // CBN_SELCHANGE
+  }
+  bool Enabled(int id) { return view.At(id).enabled; }
+};
+
+TEST_F(SoundTest, ReadingTakesEachValueOrItsDefault) {
+  const std::u16string longest(259, u'p');
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::u16string, FakeRegistry::Value>> values;
+    int32_t flag;
+    std::u16string file;
+    int32_t sync;
+  } cases[] = {
+      {"all three",
+       {{u"flag", {regtype::kDword, Le32(1)}},
+        {u"file", {regtype::kSz, Utf16Bytes(kWave)}},
+        {u"sync", {regtype::kDword, Le32(1)}}},
+       1, kWave, 1},
+      {"empty key", {}, 0, u"", 0},
+      {"mode outside the list", {{u"flag", {regtype::kDword, Le32(7)}}}, 7, u"", 0},
+      {"259 characters", {{u"file", {regtype::kSz, Utf16Bytes(longest)}}}, 0, longest, 0},
+      {"259 characters and a stored terminator",
+       {{u"file", {regtype::kSz, Utf16Bytes(longest + u'\0')}}}, 0, longest, 0},
+      {"260 characters", {{u"file", {regtype::kSz, Utf16Bytes(longest + u"q")}}}, 0, u"", 0},
+      {"far too long", {{u"file", {regtype::kSz, Utf16Bytes(std::u16string(4000, u'q'))}}}, 0,
+       u"", 0},
+      {"odd byte count",
+       {{u"file", {regtype::kSz, [] {
+                     auto b = Utf16Bytes(u"C:\\a.wav");
+                     b.push_back(0x5A);
+                     return b;
+                   }()}}},
+       0, u"C:\\a.wav", 0},
+      {"embedded zero", {{u"file", {regtype::kSz, Utf16Bytes(u"C:\\a.wav" + std::u16string(1, 0) + u"zz")}}},
+       0, u"C:\\a.wav", 0},
+      {"numbers of other types are read as their bytes",
+       {{u"flag", {regtype::kBinary, Le32(2)}}, {u"sync", {regtype::kSz, {0x01, 0x00}}}}, 2, u"",
+       1},
+      {"a number over 4 bytes is unreadable",
+       {{u"flag", {regtype::kQword, {1, 0, 0, 0, 0, 0, 0, 0}}},
+        {u"sync", {regtype::kQword, {1, 0, 0, 0, 0, 0, 0, 0}}}},
+       0, u"", 0},
+      {"a short number", {{u"flag", {regtype::kDword, {0x02}}}}, 2, u"", 0},
+      {"a file of another type", {{u"file", {regtype::kBinary, Utf16Bytes(kWave)}}}, 0, kWave, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingRig rig;
+    rig.registry.AddKey(kKey);
+    for (const auto& v : c.values) rig.registry.SetRaw(kKey, v.first, v.second.type, v.second.bytes);
+    SoundSettings settings;
+    settings.flag = 9;
+    settings.file[0] = u'x';
+    settings.sync = 9;
+    EXPECT_TRUE(ReadSoundSettings(rig.program, settings));
+    EXPECT_EQ(settings.flag, c.flag);
+    EXPECT_EQ(std::u16string(settings.file), c.file);
+    EXPECT_EQ(settings.sync, c.sync);
+    EXPECT_EQ(rig.registry.OpenHandleCount(), 0u);
+  }
+}
+
+TEST_F(SoundTest, NoKeyReadsAsNeverAndSaysSo) {
+  SoundSettings settings;
+  settings.flag = 1;
+  settings.file[0] = u'x';
+  EXPECT_FALSE(ReadSoundSettings(rig.program, settings));
+  EXPECT_EQ(settings.flag, 0);
+  EXPECT_EQ(settings.file[0], 0);
+  EXPECT_EQ(settings.sync, 0);
+}
+
+TEST_F(SoundTest, TheDialogStartsFromTheStoredChoice) {
+  struct Case {
+    const char* name;
+    bool key;
+    uint32_t flag;
+    std::u16string file;
+    uint32_t sync;
+    int selection;
+    bool controlsOn;
+    bool ticked;
+  } cases[] = {
+      {"no key", false, 0, u"", 0, 0, true, false},
+      {"never", true, 0, u"", 0, 0, false, false},
+      {"never, with a stray wait flag", true, 0, kWave, 1, 0, false, false},
+      {"card, wait", true, 1, kWave, 1, 1, true, true},
+      {"card, no wait", true, 1, kWave, 0, 1, true, false},
+      {"user, wait", true, 2, kWave, 5, 2, true, true},
+      {"mode 3", true, 3, kWave, 1, -1, false, false},
+      {"mode -1", true, 0xFFFFFFFF, kWave, 1, -1, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingRig rig;
+    FakeDialogView view;
+    AddSoundDialogControls(view);
+    SoundDialog dialog(rig.program);
+    if (c.key) {
+      rig.registry.SetDword(kKey, names::kSoundFlag, c.flag);
+      rig.registry.SetString(kKey, names::kSoundFile, c.file);
+      rig.registry.SetDword(kKey, names::kSoundSync, c.sync);
+    }
+    EXPECT_FALSE(dialog.OnInit(view));
+    const FakeControl& mode = view.At(IDC_SOUND_MODE);
+    EXPECT_EQ(mode.items, (std::vector<std::u16string>{StringText(IDS_MODE_NEVER),
+                                                       StringText(IDS_MODE_CARD),
+                                                       StringText(IDS_MODE_USER)}));
+    EXPECT_EQ(mode.selection, c.selection);
+    EXPECT_EQ(view.At(IDC_SOUND_FILE).text, c.key ? c.file : u"");
+    EXPECT_EQ(view.At(IDC_SOUND_FILE).enabled, c.controlsOn);
+    EXPECT_EQ(view.At(IDC_SOUND_BROWSE).enabled, c.controlsOn);
+    EXPECT_EQ(view.At(IDC_SOUND_WAIT).enabled, c.controlsOn);
+    EXPECT_EQ(view.At(IDC_SOUND_WAIT).checked, c.ticked);
+    EXPECT_EQ(view.focus, IDC_SOUND_MODE);
+    EXPECT_EQ(view.centred, 1);
+    EXPECT_TRUE(view.acceptsDrops);
+    EXPECT_TRUE(rig.registry.ValueNames(RegRoot::LocalMachine, kKey).size() == (c.key ? 3u : 0u));
+    EXPECT_TRUE(view.misuse.empty());
+  }
+}
+
+TEST_F(SoundTest, ChangingTheModeSwitchesTheFileControlsButNotTheTick) {
+  Open();
+  view.At(IDC_SOUND_WAIT).checked = true;
+  const struct {
+    int mode;
+    bool on;
+  } steps[] = {{0, false}, {1, true}, {2, true}, {0, false}, {-1, false}};
+  for (const auto& s : steps) {
+    Choose(s.mode);
+    EXPECT_EQ(Enabled(IDC_SOUND_FILE), s.on) << s.mode;
+    EXPECT_EQ(Enabled(IDC_SOUND_BROWSE), s.on) << s.mode;
+    EXPECT_EQ(Enabled(IDC_SOUND_WAIT), s.on) << s.mode;
+    EXPECT_TRUE(view.At(IDC_SOUND_WAIT).checked);
+  }
+}
+
+TEST_F(SoundTest, SavingWritesTheThreeValuesAndHandsThemToPolls) {
+  struct Case {
+    const char* name;
+    int mode;
+    std::u16string field;
+    bool ticked;
+    uint32_t flag;
+    std::u16string file;
+    uint32_t sync;
+  } cases[] = {
+      {"never, whatever the field and the box say", 0, kWave, true, 0, u"", 0},
+      {"card, wait", 1, kWave, true, 1, kWave, 1},
+      {"user, no wait", 2, kWave, false, 2, kWave, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingRig rig;
+    rig.files.files.insert(kWave);
+    FakeDialogView view;
+    AddSoundDialogControls(view);
+    SoundDialog dialog(rig.program);
+    view.logic = &dialog;
+    dialog.OnInit(view);
+    view.SelectItem(IDC_SOUND_MODE, c.mode);
+    view.At(IDC_SOUND_FILE).text = c.field;
+    view.At(IDC_SOUND_WAIT).checked = c.ticked;
+
+    dialog.OnCommand(view, IDC_SOUND_SAVE, 0);
+
+    FakeRegistry::Value flag, file, sync;
+    ASSERT_TRUE(rig.registry.GetValue(kKey, u"flag", &flag));
+    ASSERT_TRUE(rig.registry.GetValue(kKey, u"file", &file));
+    ASSERT_TRUE(rig.registry.GetValue(kKey, u"sync", &sync));
+    EXPECT_EQ(flag.type, regtype::kDword);
+    EXPECT_EQ(flag.bytes, Le32(c.flag));
+    EXPECT_EQ(file.type, regtype::kSz);
+    EXPECT_EQ(file.bytes, Utf16Bytes(c.file));  // 2n bytes, no terminator
+    EXPECT_EQ(sync.type, regtype::kDword);
+    EXPECT_EQ(sync.bytes, Le32(c.sync));
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, StringText(IDS_SOUND_WRITTEN));
+    EXPECT_EQ(rig.messages.shown[0].caption, StringText(IDS_CAPTION));
+    EXPECT_EQ(rig.messages.shown[0].style, mb::kOk);
+    EXPECT_EQ(rig.messages.shown[0].owner, nullptr);
+    EXPECT_TRUE(view.destroyed);
+    EXPECT_EQ(view.quits, 1);
+    const SoundSettings& now = rig.program.state.sound;
+    EXPECT_EQ(now.flag, static_cast<int32_t>(c.flag));
+    EXPECT_EQ(std::u16string(now.file), c.file);
+    EXPECT_EQ(now.sync, static_cast<int32_t>(c.sync));
+    EXPECT_EQ(rig.registry.OpenHandleCount(), 0u);
+  }
+}
+
+TEST_F(SoundTest, AFileThatIsNotThereIsRefusedWithNothingWritten) {
+  const std::u16string cases[] = {
+      u"",                            // empty
+      u"C:\\Windows\\Media\\gone.wav",  // missing
+      u"C:\\Windows\\Media",           // a folder
+      u"C:\\Windows\\Media\\*.wav",     // a pattern matches files but names none
+  };
+  rig.files.files.insert(u"C:\\Windows\\Media\\*.wav");  // as FindFirstFileW would find one
+  for (const std::u16string& path : cases) {
+    for (int mode : {1, 2}) {
+      rig.messages.shown.clear();
+      Open();
+      view.SelectItem(IDC_SOUND_MODE, mode);
+      view.At(IDC_SOUND_FILE).text = path;
+      Press(IDC_SOUND_SAVE);
+      ASSERT_EQ(rig.messages.shown.size(), 1u);
+      EXPECT_EQ(rig.messages.shown[0].text, StringText(IDS_SOUND_FILE_MISSING));
+      EXPECT_EQ(rig.messages.shown[0].style, mb::kIconError);
+      EXPECT_EQ(rig.messages.shown[0].owner, nullptr);
+      EXPECT_FALSE(rig.registry.KeyExists(kKey));
+      EXPECT_FALSE(view.destroyed);
+      EXPECT_EQ(view.At(IDC_SOUND_FILE).text, path);  // the user's input stays
+    }
+  }
+}
+
+TEST_F(SoundTest, AFailureAtAnyStepStopsThereKeepsTheEarlierValuesAndTheDialog) {
+  struct Case {
+    const char* name;
+    const char16_t* failingValue;  // null: the key cannot be created
+    bool flagWritten;
+    bool fileWritten;
+  } cases[] = {
+      {"key", nullptr, false, false},
+      {"flag", u"flag", false, false},
+      {"file", u"file", true, false},
+      {"sync", u"sync", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingRig rig;
+    rig.files.files.insert(kWave);
+    FakeDialogView view;
+    AddSoundDialogControls(view);
+    SoundDialog dialog(rig.program);
+    view.logic = &dialog;
+    rig.program.state.sound.flag = 2;
+    rig.program.state.sound.file[0] = u'o';
+    rig.program.state.sound.sync = 0;
+    if (c.failingValue) rig.registry.FailSetValue(c.failingValue);
+    else rig.registry.FailCreateKey(RegRoot::LocalMachine, kKey);
+    dialog.OnInit(view);
+    view.SelectItem(IDC_SOUND_MODE, 1);
+    view.At(IDC_SOUND_FILE).text = kWave;
+    view.At(IDC_SOUND_WAIT).checked = true;
+
+    dialog.OnCommand(view, IDC_SOUND_SAVE, 0);
+
+    uint32_t number = 0;
+    std::u16string text;
+    EXPECT_EQ(rig.registry.GetDword(kKey, u"flag", &number), c.flagWritten);
+    if (c.flagWritten) {
+      EXPECT_EQ(number, 1u);
+    }
+    EXPECT_EQ(rig.registry.GetString(kKey, u"file", &text), c.fileWritten);
+    if (c.fileWritten) {
+      EXPECT_EQ(text, kWave);
+    }
+    EXPECT_FALSE(rig.registry.GetDword(kKey, u"sync", &number));
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, StringText(IDS_SOUND_WRITE_FAILED));
+    EXPECT_EQ(rig.messages.shown[0].style, mb::kOk);
+    EXPECT_FALSE(view.destroyed);
+    EXPECT_EQ(view.At(IDC_SOUND_FILE).text, kWave);
+    EXPECT_EQ(rig.program.state.sound.flag, 2);
+    EXPECT_EQ(std::u16string(rig.program.state.sound.file), u"o");
+    EXPECT_EQ(rig.registry.OpenHandleCount(), 0u);
+  }
+}
+
+TEST_F(SoundTest, WriteReturnsTheMessageItShowed) {
+  EXPECT_EQ(WriteSoundSettings(rig.program, 1, kWave.c_str(), 0), IDS_SOUND_WRITTEN);
+  rig.registry.FailSetValue(u"sync");
+  EXPECT_EQ(WriteSoundSettings(rig.program, 1, kWave.c_str(), 0), IDS_SOUND_WRITE_FAILED);
+  ASSERT_EQ(rig.messages.shown.size(), 2u);
+  EXPECT_EQ(rig.messages.shown[1].text, StringText(IDS_SOUND_WRITE_FAILED));
+}
+
+TEST_F(SoundTest, AnEmptyPathIsStoredAsZeroBytesAndTheLongestAs518) {
+  for (const std::u16string& path : {std::u16string(), std::u16string(259, u'p')}) {
+    WriteSoundSettings(rig.program, 0, path.c_str(), 0);
+    FakeRegistry::Value file;
+    ASSERT_TRUE(rig.registry.GetValue(kKey, u"file", &file));
+    EXPECT_EQ(file.bytes.size(), 2 * path.size());
+    // And it reads back as it was.
+    SoundSettings back;
+    ASSERT_TRUE(ReadSoundSettings(rig.program, back));
+    EXPECT_EQ(std::u16string(back.file), path);
+  }
+}
+
+TEST_F(SoundTest, SavingWithAStoredModeTheListDoesNotKnowWritesNever) {
+  StoreKey(5, kWave, 1);
+  Open();
+  ASSERT_EQ(view.At(IDC_SOUND_MODE).selection, -1);
+  Press(IDC_SOUND_SAVE);
+  uint32_t flag = 99, sync = 99;
+  std::u16string file = u"?";
+  ASSERT_TRUE(rig.registry.GetDword(kKey, u"flag", &flag));
+  ASSERT_TRUE(rig.registry.GetString(kKey, u"file", &file));
+  ASSERT_TRUE(rig.registry.GetDword(kKey, u"sync", &sync));
+  EXPECT_EQ(flag, 0u);
+  EXPECT_EQ(file, u"");
+  EXPECT_EQ(sync, 0u);
+  EXPECT_EQ(rig.program.state.sound.flag, 0);
+}
+
+TEST_F(SoundTest, CancelWritesNothing) {
+  StoreKey(1, kWave, 1);
+  Open();
+  view.SelectItem(IDC_SOUND_MODE, 0);
+  Press(IDC_SOUND_CANCEL);
+  EXPECT_TRUE(view.destroyed);
+  EXPECT_EQ(view.quits, 1);
+  uint32_t flag = 0;
+  ASSERT_TRUE(rig.registry.GetDword(kKey, u"flag", &flag));
+  EXPECT_EQ(flag, 1u);
+  EXPECT_TRUE(rig.messages.shown.empty());
+  EXPECT_EQ(rig.program.state.sound.flag, 0);
+}
+
+TEST_F(SoundTest, ExtensionRules) {
+  struct Case {
+    std::u16string path;
+    std::u16string extension;
+  } cases[] = {
+      {u".WAV", u".WAV"},  // the first character is never looked at
+      {u"a.b\\c", u""},
+      {u"c:wav", u""},
+      {u"", u""},
+      {u"wav", u"wav"},
+      {u"C:\\Media\\ding.WAV", u"WAV"},
+      {u"a/b.wav", u"wav"},
+      {u"a.tar.gz", u"gz"},
+      {u"C:\\dir.x\\file", u""},
+      {u"name.", u""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(std::u16string(FileExtension(c.path.c_str())), c.extension) << std::string(c.path.begin(), c.path.end());
+}
+
+TEST_F(SoundTest, ADroppedWaveFileFillsTheFieldEvenWhileItIsOff) {
+  struct Case {
+    std::u16string dropped;
+    bool taken;
+  } cases[] = {
+      {u"C:\\Media\\ding.wav", true},
+      {u"C:\\Media\\DING.WAV", true},
+      {u"C:\\Media\\ding.Wav", true},
+      {u"C:\\Media\\song.mp3", false},
+      {u"C:\\Media\\ding.wav.txt", false},
+      {u"C:\\Media\\wav", false},
+      {u"C:\\Media\\x.wave", false},
+      {u"", false},  // the host could take no file
+  };
+  StoreKey(0, u"", 0);
+  Open();
+  ASSERT_FALSE(Enabled(IDC_SOUND_FILE));  // mode 0: the field is off
+  int foregrounds = 0;
+  for (const Case& c : cases) {
+    view.At(IDC_SOUND_FILE).text = u"before";
+    dialog.OnDropFile(view, c.dropped.c_str());
+    EXPECT_EQ(view.At(IDC_SOUND_FILE).text, c.taken ? c.dropped : u"before");
+    EXPECT_EQ(view.foregrounds, ++foregrounds);
+  }
+  EXPECT_FALSE(view.destroyed);
+  EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+TEST_F(SoundTest, BrowseOffersWaveFilesAndFillsTheFieldWithTheChoice) {
+  Open();
+  view.At(IDC_SOUND_FILE).text = u"C:\\old.wav";
+  rig.files.chooseSucceeds = false;
+  Press(IDC_SOUND_BROWSE);
+  EXPECT_EQ(view.At(IDC_SOUND_FILE).text, u"C:\\old.wav");
+  rig.files.chooseSucceeds = true;
+  rig.files.chosen = kWave;
+  Press(IDC_SOUND_BROWSE);
+  EXPECT_EQ(view.At(IDC_SOUND_FILE).text, kWave);
+
+  ASSERT_EQ(rig.files.chooseCalls.size(), 2u);
+  for (const FakeFiles::ChooseCall& call : rig.files.chooseCalls) {
+    EXPECT_EQ(call.owner, &view);
+    EXPECT_EQ(call.filter, StringText(IDS_WAV_FILTER) + std::u16string(1, 0) + u"*.wav" +
+                               std::u16string(2, 0));
+    EXPECT_EQ(call.title, StringText(IDS_BROWSE_TITLE));
+    EXPECT_EQ(call.flags, 0x100Cu);
+    EXPECT_EQ(call.initialText, u"");  // the field's text is not offered
+    EXPECT_EQ(call.capacity, 260u);
+  }
+}
+
+TEST_F(SoundTest, APollPlaysOnlyAChosenFileInModes1And2) {
+  struct Case {
+    int32_t flag;
+    std::u16string file;
+    bool plays;
+  } cases[] = {
+      {0, kWave, false}, {1, kWave, true}, {2, kWave, true}, {3, kWave, false},
+      {-1, kWave, false}, {1, u"", false}, {2, u"", false},
+  };
+  for (const Case& c : cases) {
+    SettingRig rig;
+    rig.program.state.sound.flag = c.flag;
+    CopyText(rig.program.state.sound.file, kTextSize, c.file.c_str());
+    rig.program.state.sound.sync = 1;
+    PlayRecognitionSound(rig.program);
+    EXPECT_EQ(rig.sound.played, c.plays ? std::vector<std::u16string>{c.file}
+                                        : std::vector<std::u16string>{})
+        << c.flag;
+  }
+}
+
+TEST_F(SoundTest, TheNextPollPlaysWhatWasJustSaved) {
+  rig.program.state.sound.flag = 1;
+  CopyText(rig.program.state.sound.file, kTextSize, u"C:\\old.wav");
+  const std::u16string fresh = u"C:\\Media\\new.wav";
+  rig.files.files.insert(fresh);
+  Open();
+  view.SelectItem(IDC_SOUND_MODE, 2);
+  view.At(IDC_SOUND_FILE).text = fresh;
+  Press(IDC_SOUND_SAVE);
+  PlayRecognitionSound(rig.program);
+  EXPECT_EQ(rig.sound.played, std::vector<std::u16string>{fresh});
+}
+
+TEST_F(SoundTest, RunOpensTemplate158AndF1AsksForContext10) {
+  rig.dialogs.controls = [](int, FakeDialogView& v) { AddSoundDialogControls(v); };
+  rig.dialogs.script = [&](int, DialogLogic& logic, FakeDialogView& v) {
+    v.logic = &logic;
+    logic.OnHelpKey();
+    logic.OnCommand(v, IDC_SOUND_CANCEL, 0);
+    EXPECT_EQ(v.quits, 1);
+  };
+  RunSoundDialog(rig.program);
+  ASSERT_EQ(rig.dialogs.runs.size(), 1u);
+  EXPECT_EQ(rig.dialogs.runs[0].templateId, IDD_SOUND);
+  ASSERT_EQ(rig.help.calls.size(), 1u);
+  EXPECT_EQ(rig.help.calls[0].context, static_cast<uint32_t>(HELP_CONTEXT_SOUND));
+}
+
+// Closing the main dialog while this one is open: the main dialog's quit
+// ends this dialog's loop, and the dialog must go on working until closed.
+TEST_F(SoundTest, ADialogWhoseLoopEndedEarlyKeepsWorkingUntilItIsClosed) {
+  rig.dialogs.keepOpenViews = true;
+  rig.dialogs.controls = [](int, FakeDialogView& v) { AddSoundDialogControls(v); };
+  RunSoundDialog(rig.program);
+  ASSERT_EQ(rig.dialogs.openViews.size(), 1u);
+  // Another dialog's run over the same stack before the first is used again.
+  {
+    SettingRig other;
+    other.dialogs.controls = [](int, FakeDialogView& v) { AddSoundDialogControls(v); };
+    other.dialogs.script = [](int, DialogLogic& logic, FakeDialogView& v) {
+      logic.OnCommand(v, IDC_SOUND_CANCEL, 0);
+    };
+    RunSoundDialog(other.program);
+  }
+  FakeDialogView& open = *rig.dialogs.openViews[0];
+  open.logic->OnHelpKey();
+  open.SelectItem(IDC_SOUND_MODE, 1);
+  open.At(IDC_SOUND_FILE).text = kWave;
+  open.logic->OnCommand(open, IDC_SOUND_SAVE, 0);
+  uint32_t flag = 0;
+  ASSERT_TRUE(rig.registry.GetDword(kKey, u"flag", &flag));
+  EXPECT_EQ(flag, 1u);
+  EXPECT_EQ(rig.program.state.sound.flag, 1);
+  ASSERT_EQ(rig.help.calls.size(), 1u);
+  EXPECT_EQ(rig.help.calls[0].context, static_cast<uint32_t>(HELP_CONTEXT_SOUND));
+  // Destroyed, its quit now ends the loop that runs (the program's).
+  EXPECT_TRUE(open.destroyed);
+  EXPECT_EQ(open.quits, 1);
+}
+
+}  // namespace
+}  // namespace orvane
