@@ -56,6 +56,11 @@
 //   screenshot FILE [dialog|msgbox]  the screen (or that window's rectangle) as
 //                               a 24-bit BMP; a relative FILE goes under --out
 //   dump                        lists the current dialog's controls (no check)
+//   host PROGRAM [ARG...] [timeout=MS]
+//                               runs a program of the Linux host (an absolute
+//                               Unix path; Wine starts ELF files too) and expects
+//                               exit code 0; "{out}" in an ARG becomes --out as a
+//                               Unix path, e.g. host /usr/bin/import -window root {out}/a.png
 //
 // Posted input is synchronised by invalidating one pixel of a visible window
 // of the target and waiting until its update region is empty again: WM_PAINT
@@ -172,6 +177,7 @@ const CommandSpec kCommands[] = {
     {L"exit", 1, 1, L"timeout"},
     {L"screenshot", 1, 2, L""},
     {L"dump", 0, 0, L""},
+    {L"host", 1, -1, L"timeout"},
 };
 
 const CommandSpec* findCommand(const std::wstring& name) {
@@ -496,6 +502,7 @@ class Driver {
   }
 
   bool screenshot(const std::wstring& file, HWND window);
+  bool host();
   bool dump();
 };
 
@@ -533,12 +540,22 @@ bool Driver::screenshot(const std::wstring& name, HWND window) {
   size_t dot = path.find_last_of(L"."), slash = path.find_last_of(L"\\/");
   if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) path += L".bmp";
 
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
-  SelectObject(mem, old);
+  // The controls paint after their dialog, and Wine shows what was painted a
+  // little later: wait for every update region to empty, then until two
+  // captures agree.
+  DWORD start = GetTickCount();
+  for (bool pending = true; pending;) {
+    pending = false;
+    for (HWND top : {dialog_, box_}) {
+      if (!top || !IsWindow(top)) continue;
+      std::vector<HWND> all{top};
+      EnumChildWindows(top, [](HWND h, LPARAM lp) { reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h); return TRUE; },
+                       reinterpret_cast<LPARAM>(&all));
+      for (HWND h : all) pending = pending || (IsWindowVisible(h) && GetUpdateRect(h, nullptr, FALSE));
+    }
+    if (pending && GetTickCount() - start > timeout_) break;  // capture what there is
+    if (pending) Sleep(10);
+  }
   BITMAPINFOHEADER bi{};
   bi.biSize = sizeof bi;
   bi.biWidth = w;
@@ -547,12 +564,24 @@ bool Driver::screenshot(const std::wstring& name, HWND window) {
   bi.biBitCount = 24;
   bi.biCompression = BI_RGB;
   DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
-  std::vector<BYTE> pixels(static_cast<size_t>(stride) * static_cast<size_t>(h));
-  int lines = GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  if (lines != h) return fail("GetDIBits failed");
+  std::vector<BYTE> pixels, previous;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (attempt) Sleep(50);
+    previous.swap(pixels);
+    pixels.assign(static_cast<size_t>(stride) * static_cast<size_t>(h), 0);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+    SelectObject(mem, old);
+    int lines = GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    if (lines != h) return fail("GetDIBits failed");
+    if (pixels == previous) break;
+  }
 
   BITMAPFILEHEADER fh{};
   fh.bfType = 0x4D42;
@@ -566,6 +595,71 @@ bool Driver::screenshot(const std::wstring& name, HWND window) {
   CloseHandle(f);
   if (!ok) return fail("cannot write " + shown(path));
   return true;
+}
+
+// An argument as CommandLineToArgvW splits it back out.
+std::wstring quoted(const std::wstring& a) {
+  if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
+  std::wstring q = L"\"";
+  size_t slashes = 0;
+  for (wchar_t c : a) {
+    if (c == L'\\') { ++slashes; continue; }
+    q.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    slashes = 0;
+    q += c;
+  }
+  q.append(slashes * 2, L'\\');
+  return q + L"\"";
+}
+
+bool Driver::host() {
+  DWORD ms;
+  if (!timeOption(ms)) return false;
+  const std::wstring& program = arg(0);
+  if (program.empty() || program[0] != L'/') return fail("host: the program must be an absolute Unix path");
+  std::wstring unixOut = outDir_;
+  if (unixOut.size() >= 2 && (unixOut[0] == L'Z' || unixOut[0] == L'z') && unixOut[1] == L':') unixOut.erase(0, 2);
+  for (auto& ch : unixOut)
+    if (ch == L'\\') ch = L'/';
+  // Wine starts an ELF file, but its handle never signals: a shell leaves the
+  // exit code in a file, written under another name and renamed when complete.
+  static unsigned serial = 0;
+  std::wstring done = L"/tmp/orvane-ui-host." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++serial);
+  std::wstring line = L"/bin/sh -c " + quoted(L"f=$1; shift; \"$@\"; echo $? >\"$f.tmp\" && mv \"$f.tmp\" \"$f\"") + L" sh " +
+                      quoted(done) + L" " + quoted(program);
+  for (size_t i = 1; i < step_->args.size(); ++i) {
+    std::wstring a = arg(i);
+    for (size_t at; (at = a.find(L"{out}")) != std::wstring::npos;) a.replace(at, 5, unixOut);
+    line += L" " + quoted(a);
+  }
+  std::wstring doneWin = L"Z:" + done;
+  for (auto& ch : doneWin)
+    if (ch == L'/') ch = L'\\';
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return fail("cannot start /bin/sh, error " + std::to_string(GetLastError()));
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  DWORD start = GetTickCount();
+  std::string code;
+  for (;;) {
+    HANDLE f = CreateFileW(doneWin.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      char buf[32];
+      DWORD got = 0;
+      ReadFile(f, buf, sizeof buf - 1, &got, nullptr);
+      CloseHandle(f);
+      DeleteFileW(doneWin.c_str());
+      code.assign(buf, got);
+      while (!code.empty() && (code.back() == '\n' || code.back() == '\r')) code.pop_back();
+      break;
+    }
+    if (GetTickCount() - start >= ms) return mismatch("the host program ended within " + std::to_string(ms) + " ms", "still running");
+    Sleep(10);
+  }
+  return code == "0" ? true : mismatch("exit code 0", "exit code " + code);
 }
 
 bool Driver::dump() {
@@ -882,6 +976,7 @@ bool Driver::run(const Step& s) {
     return screenshot(arg(0), window);
   }
   if (c == L"dump") return dump();
+  if (c == L"host") return host();
   return fail("unknown step");
 }
 
