@@ -621,26 +621,33 @@ bool Driver::host() {
   if (unixOut.size() >= 2 && (unixOut[0] == L'Z' || unixOut[0] == L'z') && unixOut[1] == L':') unixOut.erase(0, 2);
   for (auto& ch : unixOut)
     if (ch == L'\\') ch = L'/';
-  // Wine starts an ELF file, but its handle never signals: a shell leaves the
-  // exit code in a file, written under another name and renamed when complete.
+  // Wine's CreateProcess starts an ELF file but hands back no handle, and in
+  // doing so has been seen to close an unrelated handle of the caller (here:
+  // the target's). So a second copy of this program starts it and ends, and a
+  // shell leaves the exit code in a file, renamed into place when complete.
   static unsigned serial = 0;
   std::wstring done = L"/tmp/orvane-ui-host." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++serial);
-  std::wstring line = L"/bin/sh -c " + quoted(L"f=$1; shift; \"$@\"; echo $? >\"$f.tmp\" && mv \"$f.tmp\" \"$f\"") + L" sh " +
-                      quoted(done) + L" " + quoted(program);
+  std::wstring shell = L"/bin/sh -c " + quoted(L"f=$1; shift; \"$@\"; echo $? >\"$f.tmp\" && mv \"$f.tmp\" \"$f\"") + L" sh " +
+                       quoted(done) + L" " + quoted(program);
   for (size_t i = 1; i < step_->args.size(); ++i) {
     std::wstring a = arg(i);
     for (size_t at; (at = a.find(L"{out}")) != std::wstring::npos;) a.replace(at, 5, unixOut);
-    line += L" " + quoted(a);
+    shell += L" " + quoted(a);
   }
+  wchar_t self[MAX_PATH];
+  DWORD selfLen = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (selfLen == 0 || selfLen >= MAX_PATH) return fail("cannot find the driver's own path");
+  std::wstring line = quoted(self) + L" --spawn-host " + quoted(shell);
   std::wstring doneWin = L"Z:" + done;
   for (auto& ch : doneWin)
     if (ch == L'/') ch = L'\\';
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return fail("cannot start /bin/sh, error " + std::to_string(GetLastError()));
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return fail("cannot start the host helper, error " + std::to_string(GetLastError()));
   CloseHandle(pi.hThread);
+  WaitForSingleObject(pi.hProcess, ms);
   CloseHandle(pi.hProcess);
   DWORD start = GetTickCount();
   std::string code;
@@ -983,6 +990,14 @@ bool Driver::run(const Step& s) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // The helper of the `host` step: starts a Linux program and ends.
+  if (argc == 3 && std::wcscmp(argv[1], L"--spawn-host") == 0) {
+    std::wstring line = argv[2];
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    return CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) ? 0 : 1;
+  }
   std::wstring outDir, script;
   DWORD timeout = 5000;
   for (int i = 1; i < argc; ++i) {
