@@ -3,7 +3,8 @@
 #   selftest.sh XVFB_STATE_DIR CASE
 #   all-steps     every kind of step passes; exit code, screenshots and a
 #                 relay trace seen from the harness agree
-#   escape        a key reaches the dialog's keyboard handling
+#   escape        a key reaches the dialog's keyboard handling; the debug
+#                 line of the program is seen from the harness
 #   driver-fails  wrong expectations (a table) make the driver fail on the
 #                 right line with exit 1; a bad script is refused (exit 2)
 #                 before any step runs
@@ -35,11 +36,13 @@ case $case in
     echo "PASS all-steps: $(grep -c '^ok ' "$UI_OUT/driver.log") steps, exit code 3, 2 MessageBoxW calls traced; screenshots in $UI_OUT"
     ;;
   escape)
-    ui_start "$dialog"
+    UI_WINEDEBUG=warn+seh ui_start "$dialog"
     ui_drive "$here/selftest/escape.ui" || ui_fail "driver exit code $?"
     ui_wait_exit 10; rc=$?
     [ $rc -eq 0 ] || ui_fail "the harness saw exit code $rc, expected 0"
-    echo "PASS escape"
+    lines=$(ui_debug_lines)
+    [ "$lines" = 'closed by button\n' ] || ui_fail "debug lines [$lines], expected [closed by button\\n]"
+    echo "PASS escape: IDCANCEL, exit code 0, debug line [$lines]"
     ;;
   driver-fails)
     failures=0
@@ -57,7 +60,7 @@ row-out-of-range|1|2|actual:   3 rows|window "UI テスト ダイアログ";lv-s
 text-never-comes|1|2|actual:   "完了" after 400 ms|window "UI テスト ダイアログ";wait-text 111 "永遠" timeout=400
 no-such-control|1|2|no control with id 999|window "UI テスト ダイアログ";text 999 ""
 no-such-window|1|1|no visible window "Orvane 設定"|window "Orvane 設定" timeout=300
-window-present|1|2|it appeared|sleep 1000;no-window "UI テスト ダイアログ" 3000
+window-present|1|2|it appeared|window "UI テスト ダイアログ";no-window "UI テスト ダイアログ" 3000
 no-msgbox-came|1|3|actual:   none|window "UI テスト ダイアログ";click 113;msgbox 確認 timeout=300
 msgbox-came|1|3|message box "確認"|window "UI テスト ダイアログ";click 108;no-msgbox 1000
 wrong-msgbox-text|1|4|actual:   "保存しますか?"|window "UI テスト ダイアログ";click 108;msgbox 確認;msgbox-text "削除しますか?"
