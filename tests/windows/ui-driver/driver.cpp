@@ -10,7 +10,8 @@
 // Script: one step per line. Blank lines and lines whose first non-blank
 // character is '#' are ignored. Arguments are separated by blanks; "double
 // quotes" group an argument and know the escapes \" \\ \n \r \t \uXXXX.
-// A bare word NAME=VALUE is an option (timeout=MS, class=CLASS).
+// A bare word NAME=VALUE is an option (timeout=MS, class=CLASS); quote an
+// argument that looks like one ("a=b").
 // ID is a control id: decimal, 0x hex, or a name given with `id`.
 //
 //   id NAME NUMBER              names a control id for the steps below
