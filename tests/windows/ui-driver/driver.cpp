@@ -406,6 +406,11 @@ class Driver {
     return TRUE;
   }
 
+  static BOOL CALLBACK collectWindow(HWND hwnd, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+    return TRUE;
+  }
+
   // Waits until the target thread of `hwnd` has handled what was posted to it.
   bool settle(HWND hwnd) {
     if (!hwnd || !IsWindow(hwnd)) return true;
@@ -550,8 +555,7 @@ bool Driver::screenshot(const std::wstring& name, HWND window) {
     for (HWND top : {dialog_, box_}) {
       if (!top || !IsWindow(top)) continue;
       std::vector<HWND> all{top};
-      EnumChildWindows(top, [](HWND h, LPARAM lp) { reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h); return TRUE; },
-                       reinterpret_cast<LPARAM>(&all));
+      EnumChildWindows(top, collectWindow, reinterpret_cast<LPARAM>(&all));
       for (HWND h : all) pending = pending || (IsWindowVisible(h) && GetUpdateRect(h, nullptr, FALSE));
     }
     if (pending && GetTickCount() - start > timeout_) break;  // capture what there is
