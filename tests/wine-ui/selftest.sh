@@ -12,6 +12,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 xstate=$1 case=$2
+# shellcheck source=ui-lib.sh
 . "$here/ui-lib.sh"
 ui_init selftest "$xstate" "$case"
 dialog=$UI_BIN/orvane-ui-test-dialog.exe
@@ -32,7 +33,7 @@ case $case in
     [ "$size" = 1024x768 ] || ui_fail "screen shot is $size, expected the screen's 1024x768"
     # The message box's capture is its own rectangle, smaller than the dialog's.
     box=$(identify -format '%w' "$UI_OUT/msgbox-box.png") dlg=$(identify -format '%w' "$UI_OUT/dialog.png")
-    [ "$box" -gt 50 ] && [ "$box" -lt "$dlg" ] || ui_fail "message box capture ${box} px wide, dialog ${dlg} px"
+    { [ "$box" -gt 50 ] && [ "$box" -lt "$dlg" ]; } || ui_fail "message box capture ${box} px wide, dialog ${dlg} px"
     echo "PASS all-steps: $(grep -c '^ok ' "$UI_OUT/driver.log") steps, exit code 3, 2 MessageBoxW calls traced; screenshots in $UI_OUT"
     ;;
   escape)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Library for end-to-end tests of our dialogs under Wine: source it from a test
 # script (bash). It keeps one Wine prefix per test group and runs the UI driver
 # (orvane-ui-driver.exe) against a program started in the background.
