@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# OrvaneSetting's main dialog under Wine, driven as a user would.
+#   setting-wine.sh XVFB_STATE_DIR CASE
+#   no-reader    no reader and no FeliCa library: the template's state, reading
+#                off; the window closes with exit code 0
+#   read-cycle   the library path: Ready, a read without a card (string 147,
+#                stop), a card placed during a read and at the press
+#                (string 148, card controls on), exit with code 0
+#   second-copy  a second start while the first runs ends at once with code 0
+#                and creates no dialog
+# Screenshots of each state land in build/wine-ui/setting/CASE/.
+# Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+xstate=$1 case=$2
+# shellcheck source=../wine-ui/ui-lib.sh
+. "$here/../wine-ui/ui-lib.sh"
+ui_init setting "$xstate" "$case"
+program=$UI_BIN/OrvaneSetting.exe
+for f in "$program" "$UI_BIN/felica.dll"; do
+  [ -f "$f" ] || { echo "SKIP: $f not built"; exit 77; }
+done
+
+CARD=012E4CD82A1B3C4D03014B024F4993FF
+card_file=$UI_OUT/card
+: >"$card_file"
+export ORVANE_TEST_FELICA_CARD
+ORVANE_TEST_FELICA_CARD=$(ui_winpath "$card_file")
+libdir="$UI_PREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
+library() {  # library on|off: the test felica.dll where the program looks for it
+  if [ "$1" = on ]; then
+    mkdir -p "$libdir"
+    cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll" || cp "$UI_BIN/felica.dll" "$libdir/felica.dll"
+  else
+    rm -f "$libdir/felica.dll"
+  fi
+}
+# What GetComputerNameW and GetUserNameW give under Wine.
+computer=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
+user=$(id -un)
+
+# Ids and texts the scripts share.
+common() {
+  cat <<UI
+id read 1000
+id status 1003
+id target 1007
+id user 1004
+id password 1001
+id again 1002
+id description 1006
+id removal 1015
+id action 1016
+id force 1017
+id interval-label 1019
+id interval 1018
+id sound 1010
+id register 1
+id exit 2
+id delete 1005
+timeout 10000
+window "Orvane 設定" timeout=60000
+UI
+}
+initial_state() {
+  cat <<UI
+text target "$computer"
+text user "$user"
+text interval "5"
+combo-items action "ログオフ" "シャットダウン" "リブート"
+combo-selected action "ログオフ"
+disabled target
+disabled user
+disabled password
+disabled again
+disabled description
+disabled removal
+disabled action
+disabled force
+disabled interval-label
+disabled interval
+disabled register
+enabled sound
+enabled delete
+enabled exit
+text read "カード情報読込(&G)"
+UI
+}
+
+case $case in
+  no-reader)
+    library off
+    ui_start "$program"
+    { common; initial_state; cat <<'UI'
+text status "カードリーダーを接続してください。"
+disabled read
+screenshot no-reader.bmp dialog
+close
+exit 0 timeout=10000
+UI
+    } | ui_drive - || ui_fail "driver exit code $?"
+    echo "PASS no-reader: the template's state, reading off; screenshot $UI_OUT/no-reader.png"
+    ;;
+  read-cycle)
+    library on
+    ui_start "$program"
+    { common; initial_state; cat <<UI
+text status "カードを PaSoRi にセットし、\r\nカード情報読込ボタンを押してください。"
+enabled read
+# A read without a card: timer 1 polls; stop returns to Ready.
+click read
+text status "カード情報を読み込みます。\r\nカードを PaSoRi にセットしてください。"
+text read "カード情報読込停止(&T)"
+disabled sound
+disabled register
+screenshot reading.bmp dialog
+click read
+text status "カードを PaSoRi にセットし、\r\nカード情報読込ボタンを押してください。"
+text read "カード情報読込(&G)"
+disabled sound
+# A card placed while the read runs is shown at the next tick.
+click read
+host /bin/sh -c "printf %s $CARD > '$card_file'"
+wait-text status "カード (FeliCa) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。" timeout=5000
+text read "カード情報読込(&G)"
+enabled password
+enabled again
+enabled user
+enabled target
+enabled description
+enabled register
+enabled sound
+enabled removal
+disabled action
+focused password
+screenshot card-shown.bmp dialog
+# With the card on the reader a press shows it at once.
+set-text description "予備カード"
+click read
+text description ""
+text status "カード (FeliCa) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。"
+text read "カード情報読込(&G)"
+# The card taken away: the next read finds nothing.
+host /bin/sh -c ": > '$card_file'"
+click read
+text status "カード情報を読み込みます。\r\nカードを PaSoRi にセットしてください。"
+disabled password
+click exit
+exit 0 timeout=10000
+UI
+    } | ui_drive - || ui_fail "driver exit code $?"
+    echo "PASS read-cycle: ready, reading, stop, card at a tick and at the press, exit 0; screenshots in $UI_OUT"
+    ;;
+  second-copy)
+    library off
+    ui_start "$program"
+    { common; echo 'text status "カードリーダーを接続してください。"'; } | ui_drive - || ui_fail "driver exit code $?"
+    ui_run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d 'user32.CreateDialogParamW' /f >/dev/null 2>&1
+    started=$(date +%s)
+    WINEDEBUG=+relay timeout 60 wine "$program" >/dev/null 2>"$UI_OUT/second.log"
+    rc=$?
+    [ $rc -eq 0 ] || ui_fail "the second copy ended with $rc, expected 0"
+    [ $(($(date +%s) - started)) -lt 30 ] || ui_fail "the second copy took too long"
+    ! grep -q 'Call user32.CreateDialogParamW' "$UI_OUT/second.log" || ui_fail "the second copy created a dialog"
+    grep -q 'Call user32.CreateDialogParamW' "$UI_OUT/program.log" 2>/dev/null || true
+    { common; echo 'close'; echo 'exit 0 timeout=10000'; } | ui_drive - || ui_fail "the first copy did not go on as before"
+    echo "PASS second-copy: exit 0 without a dialog; the first copy kept running"
+    ;;
+  *) echo "unknown case $case"; exit 2 ;;
+esac
