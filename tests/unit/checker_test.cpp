@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "card/card_access.h"
@@ -355,37 +357,65 @@ TEST_F(CheckerFixture, LaterRecordChangesAreNotSeen) {
   EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x10});
 }
 
-// A log-off needs no privilege: a user without the shut-down privilege is
-// still logged off. Shutting down and restarting do need it.
+// A plain log off (EWX_LOGOFF, optionally EWX_FORCE and EWX_FORCEIFHUNG)
+// needs no privilege: a user without the shut-down privilege is still logged
+// off. Every other type, bits that name no action today included, enables
+// the privilege first and does nothing without it.
 struct PrivilegeCase {
   uint32_t type;
-  bool endsWithoutPrivilege;
+  bool plainLogOff;
 };
 
-class PrivilegeRefusedTest : public CheckerFixture,
-                             public ::testing::WithParamInterface<PrivilegeCase> {};
+class PrivilegeTest : public CheckerFixture,
+                      public ::testing::WithParamInterface<std::tuple<PrivilegeCase, bool>> {};
 
-TEST_P(PrivilegeRefusedTest, OnlyShutDownAndRestartNeedThePrivilege) {
-  ArmOnCard(GetParam().type);
-  session.privilegeGranted = false;
+TEST_P(PrivilegeTest, OnlyAPlainLogOffGoesWithoutThePrivilege) {
+  const PrivilegeCase& c = std::get<0>(GetParam());
+  const bool granted = std::get<1>(GetParam());
+  ArmOnCard(c.type);
+  session.privilegeGranted = granted;
   poller.TakeCard();
   WatchTick(checker);
   WatchTick(checker);
   EXPECT_EQ(debug.lines, Lines({u"shutdown\n", u"shutdown\n"}));
-  if (GetParam().endsWithoutPrivilege) {
-    EXPECT_EQ(session.exitCalls, (std::vector<uint32_t>{GetParam().type, GetParam().type}));
+  EXPECT_EQ(NeedsShutdownPrivilege(c.type), !c.plainLogOff);
+  if (c.plainLogOff) {
+    EXPECT_EQ(session.privilegeRequests, 0);
+    EXPECT_EQ(session.calls, "EE");
   } else {
-    EXPECT_TRUE(session.exitCalls.empty());
     EXPECT_EQ(session.privilegeRequests, 2);
+    EXPECT_EQ(session.calls, granted ? "PEPE" : "PP");
   }
+  const std::vector<uint32_t> ended(session.calls.find('E') == std::string::npos ? 0 : 2, c.type);
+  EXPECT_EQ(session.exitCalls, ended);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, PrivilegeRefusedTest,
-                         ::testing::Values(PrivilegeCase{0x00, true}, PrivilegeCase{0x10, true},
-                                           PrivilegeCase{0x04, true},  // forced log off
-                                           PrivilegeCase{0x01, false}, PrivilegeCase{0x11, false},
-                                           PrivilegeCase{0x02, false}, PrivilegeCase{0x12, false},
-                                           PrivilegeCase{0x08, false}));  // power off
+INSTANTIATE_TEST_SUITE_P(
+    Types, PrivilegeTest,
+    ::testing::Combine(
+        ::testing::Values(PrivilegeCase{0x00, true},         // log off
+                          PrivilegeCase{0x04, true},         // forced
+                          PrivilegeCase{0x10, true},         // forced if hung
+                          PrivilegeCase{0x14, true},         // both
+                          PrivilegeCase{0x01, false},        // shut down
+                          PrivilegeCase{0x11, false},
+                          PrivilegeCase{0x02, false},        // reboot
+                          PrivilegeCase{0x12, false},
+                          PrivilegeCase{0x08, false},        // power off
+                          PrivilegeCase{0x20, false},        // EWX_QUICKRESOLVE
+                          PrivilegeCase{0x40, false},        // EWX_RESTARTAPPS
+                          PrivilegeCase{0x50, false},        // restart apps, forced if hung
+                          PrivilegeCase{0x400000, false},    // EWX_HYBRID_SHUTDOWN
+                          PrivilegeCase{0x1000000, false},   // EWX_BOOTOPTIONS
+                          PrivilegeCase{0x80000000u, false}, // a bit no flag has today
+                          PrivilegeCase{0xFFFFFFFEu, false}),
+        ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<PrivilegeCase, bool>>& info) {
+      char name[40];
+      std::snprintf(name, sizeof name, "Type%X%s", std::get<0>(info.param).type,
+                    std::get<1>(info.param) ? "Granted" : "Refused");
+      return std::string(name);
+    });
 
 TEST_F(CheckerFixture, ShutDownWithThePrivilegeEndsTheSession) {
   ArmOnCard(0x01);
