@@ -261,7 +261,8 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
     if (stampLength < 0) stampLength = 0;
     if (stampLength >= static_cast<int>(sizeof stamp)) stampLength = sizeof stamp - 1;
     // Stored as the readers expect: two bytes per character, no terminator.
-    unsigned char comment[2 * (sizeof stamp + kTextSize)];
+    // One unit more than the text ever needs: see below.
+    unsigned char comment[2 * (sizeof stamp + kTextSize) + 2] = {};
     std::size_t units = 0;
     for (int i = 0; i < stampLength; ++i, ++units) {
       comment[2 * units] = static_cast<unsigned char>(stamp[i]);
@@ -271,6 +272,10 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
       comment[2 * units] = static_cast<unsigned char>(description[i] & 0xFF);
       comment[2 * units + 1] = static_cast<unsigned char>(description[i] >> 8);
     }
+    // RegSetValueExW counts a zero unit right after the text in as its
+    // terminator: a non-zero unit there keeps the stored bytes exactly the text.
+    comment[2 * units] = 0xFF;
+    comment[2 * units + 1] = 0xFF;
     if (registry.SetValue(key.handle(), kCommentName, regtype::kSz, comment,
                           static_cast<uint32_t>(2 * units)) != RegResult::Ok) {
       result = WriteResult::CommentFailed;
