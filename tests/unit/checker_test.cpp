@@ -22,6 +22,9 @@ const CardIdentity kCard = {0x01, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
 // The same card but for its last byte.
 const CardIdentity kLastByteDiffers = {0x01, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
                                        0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFE};
+// The same card but for its first byte.
+const CardIdentity kFirstByteDiffers = {0x00, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
+                                        0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFF};
 const CardIdentity kOtherCard = {0x04, 0x8A, 0x21, 0x6B, 0x33, 0x55, 0x80, 0x9C,
                                  0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
 
@@ -103,6 +106,8 @@ enum class Setup {
   IntervalWrapsToNonZero,
   UserDiffersInCase,
   UserWithTrailingSpace,
+  UserIsPrefixOfRecordUser,
+  UserEmpty,
   UserNameUnavailable,
   WindowFails,
   Armed,
@@ -152,6 +157,8 @@ TEST_P(StartWatchTest, DecidesOnceAndSaysWhy) {
   }
   if (c.setup == Setup::UserDiffersInCase) system.user = u"Alice";
   if (c.setup == Setup::UserWithTrailingSpace) system.user = u"alice ";
+  if (c.setup == Setup::UserIsPrefixOfRecordUser) system.user = u"ali";
+  if (c.setup == Setup::UserEmpty) system.user = u"";
   if (c.setup == Setup::UserNameUnavailable) system.fail = true;
   if (c.setup == Setup::WindowFails) window.fail = true;
 
@@ -192,6 +199,9 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"UserDiffersInCase", Setup::UserDiffersInCase, 0, u"user != login_user\n", 0},
         StartCase{"UserWithTrailingSpace", Setup::UserWithTrailingSpace, 0,
                   u"user != login_user\n", 0},
+        StartCase{"UserIsPrefixOfRecordUser", Setup::UserIsPrefixOfRecordUser, 0,
+                  u"user != login_user\n", 0},
+        StartCase{"UserEmpty", Setup::UserEmpty, 0, u"user != login_user\n", 0},
         StartCase{"UserNameUnavailable", Setup::UserNameUnavailable, 0, u"user != login_user\n",
                   0},
         StartCase{"WindowFailsSilently", Setup::WindowFails, 0, nullptr, 1000},
@@ -234,17 +244,39 @@ TEST_F(CheckerFixture, TypeAndIntervalAreReadEvenWithoutData) {
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
 }
 
-TEST_F(CheckerFixture, TypeAndIntervalOfTheWrongSizeTakeTheirDefaults) {
+// "type" and "interval" count only as 4 bytes: shorter values fit the read
+// buffer and are refused by the size check, longer ones by "more data".
+struct WrongSizeCase {
+  const char* name;
+  uint32_t valueType;
+  std::vector<unsigned char> bytes;
+};
+
+class WrongSizeTest : public CheckerFixture,
+                      public ::testing::WithParamInterface<WrongSizeCase> {};
+
+TEST_P(WrongSizeTest, TypeAndIntervalTakeTheirDefaults) {
   Register(kCard, u"alice");
-  registry.SetRaw(RecordPath(kCard), u"type", regtype::kQword,
-                  {0x10, 0, 0, 0, 0, 0, 0, 0});
-  registry.SetRaw(RecordPath(kCard), u"interval", regtype::kBinary, {1, 0});
+  registry.SetRaw(RecordPath(kCard), u"type", GetParam().valueType, GetParam().bytes);
+  registry.SetRaw(RecordPath(kCard), u"interval", GetParam().valueType, GetParam().bytes);
   poller.PutCard(kCard);
   ASSERT_EQ(poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(checker.removalType, kNoRemovalAction);
   EXPECT_EQ(checker.periodMs, 5000u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, WrongSizeTest,
+    ::testing::Values(WrongSizeCase{"Empty", regtype::kDword, {}},
+                      WrongSizeCase{"OneByte", regtype::kBinary, {0x10}},
+                      WrongSizeCase{"TwoBytes", regtype::kDword, {0x10, 0}},
+                      WrongSizeCase{"ThreeBytes", regtype::kDword, {0x10, 0, 0}},
+                      WrongSizeCase{"FiveBytes", regtype::kBinary, {0x10, 0, 0, 0, 0}},
+                      WrongSizeCase{"Qword", regtype::kQword, {0x10, 0, 0, 0, 0, 0, 0, 0}}),
+    [](const ::testing::TestParamInfo<WrongSizeCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST_F(CheckerFixture, RecordKeyIsOpenedForQueryingValuesOnly) {
   Register(kCard, u"alice");
@@ -342,7 +374,8 @@ TEST_P(ReplacedCardTest, AnotherCardCountsAsGone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cards, ReplacedCardTest,
-    ::testing::Values(ReplacementCase{"LastByteDiffers", kLastByteDiffers, false},
+    ::testing::Values(ReplacementCase{"FirstByteDiffers", kFirstByteDiffers, false},
+                      ReplacementCase{"LastByteDiffers", kLastByteDiffers, false},
                       ReplacementCase{"UnregisteredCard", kOtherCard, false},
                       ReplacementCase{"RegisteredCardOfSameUser", kOtherCard, true}),
     [](const ::testing::TestParamInfo<ReplacementCase>& info) {
