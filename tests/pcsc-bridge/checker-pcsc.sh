@@ -79,9 +79,78 @@ checker() {
   WINEDLLOVERRIDES=winscard=n WINEDEBUG=warn+seh,+relay "$root/tests/wine/wine-run.sh" "$work/app/OrvaneChecker.exe"
 }
 debug_lines() { sed -n 's/.*warn:seh:OutputDebugStringA "\(.*\)"\r\{0,1\}$/\1/p' "$work/log"; }
+shutdowns() { debug_lines | grep -c '^shutdown\\n$'; }
 exit_calls() { sed -n 's/.*Call user32\.ExitWindowsEx(\([0-9a-fA-F]*\),\([0-9a-fA-F]*\)).*/\1,\2/p' "$work/log"; }
 
+harness() { "$root/tests/pcsc/pcscd-harness.sh" "$@" >"$work/harness.log" 2>&1 || fail "pcscd harness $1: $(cat "$work/harness.log")"; }
+
+start_armed() {  # the card on the reader, a record with log off and 1 s
+  place_card
+  record 0x10 1
+  checker 2>"$work/log" &
+  checker_pid=$!
+  run "$bin/orvane-close-checker.exe" --find 60000 >/dev/null 2>&1 || fail "the checker window did not appear"
+  kill -0 "$checker_pid" 2>/dev/null || fail "the checker is not running"
+  sleep 2
+  [ -z "$(debug_lines)" ] || fail "ticks with the card present wrote [$(debug_lines)]"
+}
+
+# At least N "shutdown\n" lines in all within SECONDS, the checker alive.
+expect_shutdowns() {  # expect_shutdowns N SECONDS WHAT
+  local i
+  for ((i = 0; i < $2 * 10; ++i)); do
+    [ "$(shutdowns)" -ge "$1" ] && break
+    kill -0 "$checker_pid" 2>/dev/null || fail "the checker ended $3"
+    sleep 0.1
+  done
+  [ "$(shutdowns)" -ge "$1" ] || fail "$(shutdowns) \"shutdown\\n\" lines $3, expected at least $1 within $2 s"
+  kill -0 "$checker_pid" 2>/dev/null || fail "the checker ended $3"
+  [ -n "$(exit_calls)" ] || fail "no ExitWindowsEx $3"
+  exit_calls | grep -qv '^00000010,00000000$' && fail "ExitWindowsEx with other flags $3: $(exit_calls | sort -u)"
+}
+
+# Still answering: WM_CLOSE ends it with code 0.
+closes_cleanly() {
+  run "$bin/orvane-close-checker.exe" 10000 >/dev/null 2>&1 || fail "WM_CLOSE was not delivered: the checker hangs"
+  local i rc=124
+  for ((i = 0; i < 300; ++i)); do
+    if ! kill -0 "$checker_pid" 2>/dev/null; then wait "$checker_pid"; rc=$?; break; fi
+    sleep 0.1
+  done
+  [ $rc -ne 124 ] || fail "the checker did not end after WM_CLOSE"
+  [ $rc -eq 0 ] || fail "exit code $rc after WM_CLOSE, expected 0"
+  checker_pid=
+}
+
 case $case in
+  reader-unplugged)
+    # pcscd goes away with its readers while the card lies on one: every tick
+    # counts the card as gone; nothing crashes or hangs.
+    start_armed
+    pcscd_pid=$(cat "$pcsc_state/pcscd.pid")
+    kill -TERM "$pcscd_pid" 2>/dev/null || fail "cannot stop pcscd"
+    for _ in $(seq 50); do kill -0 "$pcscd_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pcscd_pid" 2>/dev/null && fail "pcscd did not stop"
+    expect_shutdowns 3 10 "with the readers gone"
+    harness restart "$pcsc_state" "$wait_tool"
+    vcard_pid=  # the harness ended it with its pcscd
+    closes_cleanly
+    echo "PASS $case: $(shutdowns) \"shutdown\\n\" lines and ExitWindowsEx(10) with pcscd gone; WM_CLOSE still ends it with 0" ;;
+  pcscd-restart)
+    # pcscd restarts and the card comes back: the checker's handles are stale,
+    # which counts as the card gone; it keeps ticking and stays closable.
+    start_armed
+    harness restart "$pcsc_state" "$wait_tool"
+    vcard_pid=
+    place_card
+    before=$(shutdowns)
+    [ "$before" -ge 1 ] || expect_shutdowns 1 5 "after pcscd restarted"
+    sleep 3
+    kill -0 "$checker_pid" 2>/dev/null || fail "the checker ended after pcscd restarted"
+    after=$(shutdowns)
+    echo "shutdown lines: $before when pcscd was back, $after three seconds later"
+    closes_cleanly
+    echo "PASS $case: pcscd restarted under an armed checker: $after \"shutdown\\n\" lines, no crash, WM_CLOSE ends it with 0" ;;
   removal)
     # Armed on the card on the PC/SC reader; taking it away ends the session.
     place_card
