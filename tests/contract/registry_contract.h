@@ -9,16 +9,9 @@
 #define ORVANE_TESTS_CONTRACT_REGISTRY_CONTRACT_H
 
 #include "platform/registry_port.h"
+#include "tests/contract/contract_log.h"
 
 namespace orvane {
-
-// Receives every check's outcome; a runner prints them.
-class ContractLog {
- public:
-  virtual ~ContractLog() = default;
-  virtual void Pass(const char* group, const char* what) = 0;
-  virtual void Fail(const char* group, const char* what, const char* detail) = 0;
-};
 
 // Runs every case under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER, in a
 // scratch key (kRegistryContractKey) that it removes before and after.

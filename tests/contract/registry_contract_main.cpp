@@ -10,20 +10,6 @@
 #include "tests/fakes/fake_registry.h"
 #endif
 
-namespace {
-
-class PrintingLog : public orvane::ContractLog {
- public:
-  void Pass(const char* group, const char* what) override {
-    std::printf("ok   %s: %s\n", group, what);
-  }
-  void Fail(const char* group, const char* what, const char* detail) override {
-    std::printf("FAIL %s: %s (%s)\n", group, what, detail);
-  }
-};
-
-}  // namespace
-
 int main() {
 #ifdef _WIN32
   orvane::WinRegistry registry;
@@ -32,7 +18,7 @@ int main() {
   orvane::FakeRegistry registry;
   const char* name = "FakeRegistry";
 #endif
-  PrintingLog log;
+  orvane::PrintingLog log;
   int failures = orvane::RunRegistryContract(registry, log);
   std::printf("%s: %d failed\n", name, failures);
   std::fflush(stdout);

@@ -100,6 +100,12 @@ ScResult ScriptedSmartCard::ListReaders(ScContext context, char16_t* names, uint
   }
   Log("ListReaders(capacity=" + std::to_string(*length) + ")");
   if (listFetchResult != ScResult::Ok) return listFetchResult;
+  // As SCardListReadersW: a buffer too small gets nothing but the size. Raw
+  // lists and reported lengths script adapters that misbehave.
+  if (!useRawList && reportedFetchLength < 0 && list.size() > *length) {
+    *length = static_cast<uint32_t>(list.size());
+    return ScResult::InsufficientBuffer;
+  }
   const std::size_t n = std::min<std::size_t>(list.size(), *length);
   std::memcpy(names, list.data(), sizeof(char16_t) * n);
   *length = static_cast<uint32_t>(reportedFetchLength >= 0 ? reportedFetchLength : n);
@@ -123,8 +129,13 @@ ScResult ScriptedSmartCard::Status(ScCard card, unsigned char* atr, uint32_t* le
   Log("Status(capacity=" + std::to_string(*length) + ")");
   FakeReader* reader = ReaderOf(card, "Status");
   if (!reader) return ScResult::Failed;
+  if (!reader->hasCard) return ScResult::Removed;  // taken off while connected
   const FakeCard& fake = reader->card;
   if (fake.statusResult != ScResult::Ok) return fake.statusResult;
+  if (fake.reportedAtrLength < 0 && fake.atr.size() > *length) {
+    *length = static_cast<uint32_t>(fake.atr.size());
+    return ScResult::InsufficientBuffer;
+  }
   const std::size_t n = std::min<std::size_t>(fake.atr.size(), *length);
   if (n) std::memcpy(atr, fake.atr.data(), n);
   *length = static_cast<uint32_t>(fake.reportedAtrLength >= 0 ? fake.reportedAtrLength : n);
@@ -144,9 +155,15 @@ ScResult ScriptedSmartCard::Transmit(ScCard card, const unsigned char* command,
   }
   FakeReader* reader = ReaderOf(card, "Transmit");
   if (!reader) return ScResult::Failed;
+  if (!reader->hasCard) return ScResult::Removed;  // taken off while connected
   auto it = reader->card.answers.find(Bytes(command, command + commandLength));
   if (it == reader->card.answers.end()) return ScResult::Failed;
   const FakeAnswer& scripted = it->second;
+  if (scripted.result == ScResult::Ok && scripted.reportedLength < 0 &&
+      scripted.bytes.size() > *answerLength) {
+    *answerLength = static_cast<uint32_t>(scripted.bytes.size());
+    return ScResult::InsufficientBuffer;
+  }
   const std::size_t n = std::min<std::size_t>(scripted.bytes.size(), *answerLength);
   if (n) std::memcpy(answer, scripted.bytes.data(), n);
   *answerLength =
