@@ -1,20 +1,11 @@
 #include "tests/fakes/scripted_smartcard.h"
 
+#include "tools/hex.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace orvane {
-
-std::string HexBytes(const unsigned char* data, std::size_t n) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i) out += ' ';
-    out += kDigits[data[i] >> 4];
-    out += kDigits[data[i] & 15];
-  }
-  return out;
-}
 
 std::string Narrow(const std::u16string& text) {
   std::string out;
@@ -145,7 +136,7 @@ ScResult ScriptedSmartCard::Status(ScCard card, unsigned char* atr, uint32_t* le
 ScResult ScriptedSmartCard::Transmit(ScCard card, const unsigned char* command,
                                      uint32_t commandLength, unsigned char* answer,
                                      uint32_t* answerLength) {
-  Log("Transmit(" + HexBytes(command, commandLength) +
+  Log("Transmit(" + HexPairs(command, commandLength) +
                 ", capacity=" + std::to_string(*answerLength) + ")");
   for (uint32_t i = 0; i < *answerLength; ++i) {
     if (answer[i]) {

@@ -99,8 +99,6 @@ class ScriptedSmartCard : public SmartCardPort {
   ScCard nextCard_ = 0x1000;
 };
 
-// "FF CA 00 00 00": upper-case hex pairs separated by spaces.
-std::string HexBytes(const unsigned char* data, std::size_t n);
 // ASCII of a UTF-16 name for logs; other characters become '?'.
 std::string Narrow(const std::u16string& text);
 

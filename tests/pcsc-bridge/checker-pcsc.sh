@@ -8,19 +8,12 @@
 # Needs the harness's pcscd running (ctest fixture). Exit 0 pass, 1 fail,
 # 77 skip (the Windows build is missing).
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+. "$(dirname "$0")/../wine/preamble.sh"
 native=$1 bin=$2 pcsc_state=$3 xstate=$4 case=$5
-for f in OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe winscard-bridge/winscard.dll; do
-  if [ ! -f "$bin/$f" ]; then
-    echo "SKIP: $bin/$f not built (build the win64 preset first)"
-    exit 77
-  fi
-done
+need_built "$bin" OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe winscard-bridge/winscard.dll
 # A prefix of its own: the tests write records into its registry.
-export ORVANE_WINEPREFIX=${ORVANE_BRIDGE_WINEPREFIX:-$root/build/wineprefix-pcsc}
-export DISPLAY=$("$root/tests/wine/xvfb.sh" display "$xstate") || { echo "no Xvfb display"; exit 1; }
-run() { "$root/tests/wine/wine-run.sh" "$@"; }
+use_prefix pcsc "${ORVANE_BRIDGE_WINEPREFIX:-}"
+use_display "$xstate"
 READER="Virtual PCD 00 00"
 wait_tool=$native/orvane-pcsc-wait
 

@@ -6,20 +6,12 @@
 #   checker-wine.sh WIN_BIN_DIR XVFB_STATE_DIR CASE
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+. "$(dirname "$0")/../wine/preamble.sh"
 bin=$1 xstate=$2 case=$3
-for f in OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe felica.dll; do
-  if [ ! -f "$bin/$f" ]; then
-    echo "SKIP: $bin/$f not built (build the win64 preset first)"
-    exit 77
-  fi
-done
+need_built "$bin" OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe felica.dll
 # A prefix of their own: these tests change its registry and its felica.dll.
-export ORVANE_WINEPREFIX=${ORVANE_CHECKER_WINEPREFIX:-$root/build/wineprefix-checker}
-export DISPLAY=$("$root/tests/wine/xvfb.sh" display "$xstate") || { echo "no Xvfb display"; exit 1; }
-run() { "$root/tests/wine/wine-run.sh" "$@"; }
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+use_prefix checker "${ORVANE_CHECKER_WINEPREFIX:-}"
+use_display "$xstate"
 
 work=$(mktemp -d /tmp/orvane-checker-wine.XXXXXX)
 checker_pid=
