@@ -2,6 +2,8 @@
 # Set-up, build and jobs of the Orvane project, for a Debian 12 machine.
 #   ./orvane.sh demo    build everything and show what a card maps to
 #   ./orvane.sh test    build everything and run every test
+#   ./orvane.sh test unit|pcsc|wine|fuzz   one group (tests/README.md)
+#   ./orvane.sh fuzz-long   every fuzz target for 10 million inputs or 10 minutes (not CI)
 #   ./orvane.sh build   only build (all presets)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -80,17 +82,33 @@ run_tests() {
   # here only the tests that run the sanitized code itself. A failure here
   # still lets the full run below report, and fails the command after it.
   local sanitized=0
-  ctest --preset native-asan -j2 --timeout 300 -LE 'pcsc|wine|fuzz|bench' || sanitized=$?
+  ctest --preset native-asan -j2 --timeout 300 -LE "$NOT_UNIT" || sanitized=$?
   log "all tests"
   local all=0
   ctest --preset native -j2 --timeout 600 || all=$?
   [ "$sanitized" -eq 0 ] && [ "$all" -eq 0 ]
 }
 
+# One group of tests, with the builds it needs (tests/README.md).
+NOT_UNIT='pcsc|wine|fuzz|bench'
+run_group() {
+  case $1 in
+    unit)
+      build_preset native-asan; build_preset win32; build_preset native
+      local sanitized=0
+      ctest --preset native-asan -j2 --timeout 300 -LE "$NOT_UNIT" || sanitized=$?
+      ctest --preset native -j2 --timeout 300 -LE "$NOT_UNIT" && [ "$sanitized" -eq 0 ] ;;
+    pcsc|wine) build_all; ctest --preset native -j2 --timeout 600 -L "$1" ;;
+    fuzz) build_preset fuzz; build_preset native; ctest --preset native -j2 --timeout 300 -L fuzz ;;
+    *) echo "usage: $0 test [unit|pcsc|wine|fuzz]" >&2; return 2 ;;
+  esac
+}
+
 case "${1:-}" in
   demo) install_packages; demo ;;
-  test) install_packages; run_tests ;;
+  test) install_packages; if [ -n "${2:-}" ]; then run_group "$2"; else run_tests; fi ;;
+  fuzz-long) install_packages; build_preset fuzz; tests/fuzzrun/fuzz-long.sh "${@:2}" ;;
   build) install_packages; build_all ;;
   setup) install_packages ;;
-  *) echo "usage: $0 demo|test|build|setup" >&2; exit 2 ;;
+  *) echo "usage: $0 demo|test [unit|pcsc|wine|fuzz]|fuzz-long|build|setup" >&2; exit 2 ;;
 esac

@@ -16,10 +16,10 @@ const char16_t kLineShutdown[] = u"shutdown\n";
 
 namespace {
 
-// ExitWindowsEx flags that end more than the session.
-constexpr uint32_t kEwxShutdown = 0x1;
-constexpr uint32_t kEwxReboot = 0x2;
-constexpr uint32_t kEwxPowerOff = 0x8;
+// The ExitWindowsEx flags that may accompany EWX_LOGOFF (0) in a plain log
+// off: EWX_FORCE and EWX_FORCEIFHUNG.
+constexpr uint32_t kEwxForce = 0x4;
+constexpr uint32_t kEwxForceIfHung = 0x10;
 
 }  // namespace
 
@@ -112,11 +112,13 @@ void WatchTick(Checker& checker) {
 }
 
 bool NeedsShutdownPrivilege(uint32_t flags) {
-  return (flags & (kEwxShutdown | kEwxReboot | kEwxPowerOff)) != 0;
+  // Anything but a plain log off asks for the privilege, bits unknown today
+  // included: a restart that silently fails is worse than one refused.
+  return (flags & ~(kEwxForce | kEwxForceIfHung)) != 0;
 }
 
 void EndSession(Checker& checker) {
-  // Logging off needs no privilege: a missing one must not keep the user on.
+  // A plain log off needs no privilege: a missing one must not keep the user on.
   if (NeedsShutdownPrivilege(checker.removalType) && !checker.session.EnableShutdownPrivilege())
     return;
   checker.session.RequestSessionEnd(checker.removalType);

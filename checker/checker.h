@@ -91,7 +91,8 @@ void WatchTick(Checker& checker);
 // Asks the system to end the session with the removal type.
 void EndSession(Checker& checker);
 // True when ending the session with these flags needs the shut-down
-// privilege (shut down, restart, power off); a log-off needs none.
+// privilege: every type but a plain log off (EWX_LOGOFF with nothing but
+// EWX_FORCE or EWX_FORCEIFHUNG besides).
 bool NeedsShutdownPrivilege(uint32_t flags);
 
 // Formats into the checker's debug line buffer and writes it out. Knows %s

@@ -48,6 +48,10 @@ class RegistryPort {
   // size and type; type may be null.
   virtual RegResult QueryValue(RegKeyHandle key, const char16_t* name, uint32_t* type,
                                unsigned char* data, uint32_t* size) = 0;
+  // As RegSetValueExW, also in this: for REG_SZ, REG_EXPAND_SZ and
+  // REG_MULTI_SZ, when the last code unit given is not zero and the unit
+  // right after size bytes is zero, that terminator is stored too. A writer
+  // that means to store text without terminator puts a non-zero unit there.
   virtual RegResult SetValue(RegKeyHandle key, const char16_t* name, uint32_t type,
                              const unsigned char* data, uint32_t size) = 0;
   virtual RegResult DeleteValue(RegKeyHandle key, const char16_t* name) = 0;

@@ -43,25 +43,7 @@ int TooLongMessage(const RegisterFields& input) {
 // "comment" := local time, a space and the description; two bytes per
 // character, no terminator, as every reader expects.
 RegResult WriteComment(SettingProgram& program, RegKeyHandle key, const char16_t* description) {
-  const LocalTime now = program.ports.clock.Now();
-  char stamp[64];
-  int stampLength = std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d ", now.year,
-                                  now.month, now.day, now.hour, now.minute, now.second);
-  if (stampLength < 0) stampLength = 0;
-  if (stampLength >= static_cast<int>(sizeof stamp)) stampLength = sizeof stamp - 1;
-  const std::size_t length = TextLength(description);
-  unsigned char bytes[2 * (sizeof stamp + kTextSize)];
-  std::size_t units = 0;
-  for (int i = 0; i < stampLength; ++i, ++units) {
-    bytes[2 * units] = static_cast<unsigned char>(stamp[i]);
-    bytes[2 * units + 1] = 0;
-  }
-  for (std::size_t i = 0; i < length; ++i, ++units) {
-    bytes[2 * units] = static_cast<unsigned char>(description[i] & 0xFF);
-    bytes[2 * units + 1] = static_cast<unsigned char>(description[i] >> 8);
-  }
-  return program.ports.registry.SetValue(key, names::kComment, regtype::kSz, bytes,
-                                         static_cast<uint32_t>(2 * units));
+  return WriteCommentValue(program.ports.registry, key, program.ports.clock, description);
 }
 
 bool SameChoiceAsStored(const SettingState& state) {

@@ -88,19 +88,13 @@ bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings) {
 
 int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait) {
   RegistryPort& registry = program.ports.registry;
+  // The characters only: the logon component ends the text itself.
   const std::size_t length = TextLength(file, kMaxFileLength);
-  // The characters only, low byte first: the logon component reads it so.
-  unsigned char bytes[2 * kMaxFileLength];
-  for (std::size_t i = 0; i < length; ++i) {
-    bytes[2 * i] = static_cast<unsigned char>(file[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<unsigned char>(file[i] >> 8);
-  }
   int result = IDS_SOUND_WRITE_FAILED;
   RegKey key(registry);
   if (key.Create(RegRoot::LocalMachine, names::kSoundKey) == RegResult::Ok &&
       WriteNumber(registry, key.handle(), names::kSoundFlag, mode) == RegResult::Ok &&
-      registry.SetValue(key.handle(), names::kSoundFile, regtype::kSz, bytes,
-                        static_cast<uint32_t>(2 * length)) == RegResult::Ok &&
+      SetTextValue(registry, key.handle(), names::kSoundFile, file, length) == RegResult::Ok &&
       WriteNumber(registry, key.handle(), names::kSoundSync, wait) == RegResult::Ok) {
     result = IDS_SOUND_WRITTEN;
   }

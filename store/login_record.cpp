@@ -255,26 +255,7 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
                                static_cast<uint32_t>(total)) != RegResult::Ok) {
     result = WriteResult::DataFailed;
   } else {
-    const LocalTime now = clock.Now();
-    char stamp[64];
-    int stampLength = std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d ",
-                                    now.year, now.month, now.day, now.hour, now.minute,
-                                    now.second);
-    if (stampLength < 0) stampLength = 0;
-    if (stampLength >= static_cast<int>(sizeof stamp)) stampLength = sizeof stamp - 1;
-    // Stored as the readers expect: two bytes per character, no terminator.
-    unsigned char comment[2 * (sizeof stamp + kTextSize)];
-    std::size_t units = 0;
-    for (int i = 0; i < stampLength; ++i, ++units) {
-      comment[2 * units] = static_cast<unsigned char>(stamp[i]);
-      comment[2 * units + 1] = 0;
-    }
-    for (std::size_t i = 0; i < ld; ++i, ++units) {
-      comment[2 * units] = static_cast<unsigned char>(description[i] & 0xFF);
-      comment[2 * units + 1] = static_cast<unsigned char>(description[i] >> 8);
-    }
-    if (registry.SetValue(key.handle(), kCommentName, regtype::kSz, comment,
-                          static_cast<uint32_t>(2 * units)) != RegResult::Ok) {
+    if (WriteCommentValue(registry, key.handle(), clock, description) != RegResult::Ok) {
       result = WriteResult::CommentFailed;
     }
     // The removal settings ("type", "interval") are written by their own
@@ -282,6 +263,37 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
   }
   SecureZero(data, sizeof data);
   return result;
+}
+
+RegResult SetTextValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
+                       const char16_t* text, std::size_t length) {
+  if (length > kMaxStoredText) return RegResult::Failed;
+  unsigned char bytes[2 * kMaxStoredText + 2];
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
+  }
+  // RegSetValueExW counts a zero unit right after the text in as its
+  // terminator: a non-zero unit there keeps the stored bytes exactly the text.
+  bytes[2 * length] = 0xFF;
+  bytes[2 * length + 1] = 0xFF;
+  return registry.SetValue(key, name, regtype::kSz, bytes, static_cast<uint32_t>(2 * length));
+}
+
+RegResult WriteCommentValue(RegistryPort& registry, RegKeyHandle key, ClockPort& clock,
+                            const char16_t* description) {
+  const LocalTime now = clock.Now();
+  char stamp[64];
+  int stampLength = std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d ", now.year,
+                                  now.month, now.day, now.hour, now.minute, now.second);
+  if (stampLength < 0) stampLength = 0;
+  if (stampLength >= static_cast<int>(sizeof stamp)) stampLength = sizeof stamp - 1;
+  char16_t text[kMaxStoredText];
+  std::size_t units = 0;
+  for (int i = 0; i < stampLength; ++i) text[units++] = static_cast<char16_t>(stamp[i]);
+  const std::size_t length = BoundedLength(description);
+  for (std::size_t i = 0; i < length && i < kMaxDescription; ++i) text[units++] = description[i];
+  return SetTextValue(registry, key, kCommentName, text, units);
 }
 
 RegResult DeleteLoginRecord(RegistryPort& registry, uint32_t recordKeyValue) {

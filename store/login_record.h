@@ -96,6 +96,16 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
                              const CardIdentity& identity, const char16_t* user,
                              const char16_t* password, const char16_t* target,
                              const char16_t* description);
+// Writes length code units of text as REG_SZ of exactly 2 x length bytes, low
+// byte first, with no terminator stored (the readers end the text after the
+// bytes). Failed, with nothing written, for more than kMaxStoredText units.
+constexpr std::size_t kMaxStoredText = kTextSize + 32;
+RegResult SetTextValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
+                       const char16_t* text, std::size_t length);
+// Writes "comment": "YYYY/MM/DD hh:mm:ss " at the clock's local time and the
+// description (at most kMaxDescriptionLength units of it).
+RegResult WriteCommentValue(RegistryPort& registry, RegKeyHandle key, ClockPort& clock,
+                            const char16_t* description);
 // Removes the whole record key.
 RegResult DeleteLoginRecord(RegistryPort& registry, uint32_t recordKeyValue);
 

@@ -11,10 +11,14 @@ bool FakeSystem::UserName(char16_t* out, std::size_t capacity) {
 
 bool FakeSession::EnableShutdownPrivilege() {
   ++privilegeRequests;
+  calls += 'P';
   return privilegeGranted;
 }
 
-void FakeSession::RequestSessionEnd(uint32_t flags) { exitCalls.push_back(flags); }
+void FakeSession::RequestSessionEnd(uint32_t flags) {
+  exitCalls.push_back(flags);
+  calls += 'E';
+}
 
 void FakeDebugOutput::Write(const char16_t* line) { lines.emplace_back(line); }
 

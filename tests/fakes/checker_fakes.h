@@ -25,6 +25,7 @@ class FakeSession : public SessionPort {
   bool privilegeGranted = true;
   int privilegeRequests = 0;
   std::vector<uint32_t> exitCalls;  // flags of every RequestSessionEnd
+  std::string calls;                // in order: P privilege request, E session end
   bool EnableShutdownPrivilege() override;
   void RequestSessionEnd(uint32_t flags) override;
 };

@@ -7,6 +7,10 @@ namespace orvane {
 namespace {
 // Windows refuses key name components longer than this.
 constexpr std::size_t kMaxKeyNameLength = 255;
+
+bool IsString(uint32_t type) {
+  return type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
+}
 }  // namespace
 
 struct FakeRegistry::Key {
@@ -160,6 +164,13 @@ RegResult FakeRegistry::QueryValue(RegKeyHandle key, const char16_t* name, uint3
     return RegResult::MoreData;
   }
   if (needed) std::memcpy(data, value.bytes.data(), needed);
+  // As RegQueryValueExW: a string without terminator gets one in the buffer,
+  // after the bytes returned, when there is room; the size does not count it.
+  if (IsString(value.type) && needed >= 2 && *size >= needed + 2 &&
+      (data[needed - 2] != 0 || data[needed - 1] != 0) && needed % 2 == 0) {
+    data[needed] = 0;
+    data[needed + 1] = 0;
+  }
   *size = needed;
   return RegResult::Ok;
 }
@@ -177,6 +188,14 @@ RegResult FakeRegistry::SetValue(RegKeyHandle key, const char16_t* name, uint32_
     return failure->second;
   }
   valueCalls_.push_back({true, original, RegResult::Ok});
+  if (size >= 2 && IsString(type)) {
+    // As RegSetValueExW: a string whose last unit given is not zero and whose
+    // next unit in memory is gets that terminator counted in. This reads the
+    // unit past size, as Windows does.
+    auto unit = [data](std::size_t i) { return data[2 * i] | (data[2 * i + 1] << 8); };
+    const std::size_t last = size / 2 - 1;
+    if (unit(last) != 0 && unit(last + 1) == 0) size += 2;
+  }
   Value value;
   value.type = type;
   if (size) value.bytes.assign(data, data + size);

@@ -1,6 +1,7 @@
 // An in-memory registry for tests, behaving like the Win32 registry as far as
 // the core can see: case-insensitive key and value names, values that keep
-// their type and exact bytes, RegQueryValueExW size rules, RegDeleteKeyW
+// their type and exact bytes (with RegSetValueExW's counting of a string's
+// left-out terminator), RegQueryValueExW size rules, RegDeleteKeyW
 // refusing keys with sub-keys, and access rights per open handle.
 //
 // Tests can also inject failures and check that every opened key was closed.

@@ -1,20 +1,11 @@
 #include "tests/fakes/scripted_smartcard.h"
 
+#include "tools/hex.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace orvane {
-
-std::string HexBytes(const unsigned char* data, std::size_t n) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i) out += ' ';
-    out += kDigits[data[i] >> 4];
-    out += kDigits[data[i] & 15];
-  }
-  return out;
-}
 
 std::string Narrow(const std::u16string& text) {
   std::string out;
@@ -100,6 +91,12 @@ ScResult ScriptedSmartCard::ListReaders(ScContext context, char16_t* names, uint
   }
   Log("ListReaders(capacity=" + std::to_string(*length) + ")");
   if (listFetchResult != ScResult::Ok) return listFetchResult;
+  // As SCardListReadersW: a buffer too small gets nothing but the size. Raw
+  // lists and reported lengths script adapters that misbehave.
+  if (!useRawList && reportedFetchLength < 0 && list.size() > *length) {
+    *length = static_cast<uint32_t>(list.size());
+    return ScResult::InsufficientBuffer;
+  }
   const std::size_t n = std::min<std::size_t>(list.size(), *length);
   std::memcpy(names, list.data(), sizeof(char16_t) * n);
   *length = static_cast<uint32_t>(reportedFetchLength >= 0 ? reportedFetchLength : n);
@@ -123,8 +120,13 @@ ScResult ScriptedSmartCard::Status(ScCard card, unsigned char* atr, uint32_t* le
   Log("Status(capacity=" + std::to_string(*length) + ")");
   FakeReader* reader = ReaderOf(card, "Status");
   if (!reader) return ScResult::Failed;
+  if (!reader->hasCard) return ScResult::Removed;  // taken off while connected
   const FakeCard& fake = reader->card;
   if (fake.statusResult != ScResult::Ok) return fake.statusResult;
+  if (fake.reportedAtrLength < 0 && fake.atr.size() > *length) {
+    *length = static_cast<uint32_t>(fake.atr.size());
+    return ScResult::InsufficientBuffer;
+  }
   const std::size_t n = std::min<std::size_t>(fake.atr.size(), *length);
   if (n) std::memcpy(atr, fake.atr.data(), n);
   *length = static_cast<uint32_t>(fake.reportedAtrLength >= 0 ? fake.reportedAtrLength : n);
@@ -134,7 +136,7 @@ ScResult ScriptedSmartCard::Status(ScCard card, unsigned char* atr, uint32_t* le
 ScResult ScriptedSmartCard::Transmit(ScCard card, const unsigned char* command,
                                      uint32_t commandLength, unsigned char* answer,
                                      uint32_t* answerLength) {
-  Log("Transmit(" + HexBytes(command, commandLength) +
+  Log("Transmit(" + HexPairs(command, commandLength) +
                 ", capacity=" + std::to_string(*answerLength) + ")");
   for (uint32_t i = 0; i < *answerLength; ++i) {
     if (answer[i]) {
@@ -144,9 +146,15 @@ ScResult ScriptedSmartCard::Transmit(ScCard card, const unsigned char* command,
   }
   FakeReader* reader = ReaderOf(card, "Transmit");
   if (!reader) return ScResult::Failed;
+  if (!reader->hasCard) return ScResult::Removed;  // taken off while connected
   auto it = reader->card.answers.find(Bytes(command, command + commandLength));
   if (it == reader->card.answers.end()) return ScResult::Failed;
   const FakeAnswer& scripted = it->second;
+  if (scripted.result == ScResult::Ok && scripted.reportedLength < 0 &&
+      scripted.bytes.size() > *answerLength) {
+    *answerLength = static_cast<uint32_t>(scripted.bytes.size());
+    return ScResult::InsufficientBuffer;
+  }
   const std::size_t n = std::min<std::size_t>(scripted.bytes.size(), *answerLength);
   if (n) std::memcpy(answer, scripted.bytes.data(), n);
   *answerLength =

@@ -3,6 +3,10 @@
 // log of every call with its parameters. It also notes misuse (unknown or
 // closed handles, receive buffers not cleared) so that tests can assert there
 // was none, and counts open connections to catch a Connect without Disconnect.
+// Unless a test scripts a misbehaving adapter (reported lengths, raw lists),
+// it answers as pcsc-lite does, which tests/contract checks: buffers too
+// small give InsufficientBuffer and the size needed, a card taken off while
+// connected gives Removed.
 #ifndef ORVANE_TESTS_FAKES_SCRIPTED_SMARTCARD_H
 #define ORVANE_TESTS_FAKES_SCRIPTED_SMARTCARD_H
 
@@ -95,8 +99,6 @@ class ScriptedSmartCard : public SmartCardPort {
   ScCard nextCard_ = 0x1000;
 };
 
-// "FF CA 00 00 00": upper-case hex pairs separated by spaces.
-std::string HexBytes(const unsigned char* data, std::size_t n);
 // ASCII of a UTF-16 name for logs; other characters become '?'.
 std::string Narrow(const std::u16string& text);
 

@@ -8,24 +8,17 @@
 # Needs the harness's pcscd running (ctest fixture). Exit 0 pass, 1 fail,
 # 77 skip (the Windows build is missing).
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+. "$(dirname "$0")/../wine/preamble.sh"
 native=$1 bin=$2 pcsc_state=$3 xstate=$4 case=$5
-for f in OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe winscard-bridge/winscard.dll; do
-  if [ ! -f "$bin/$f" ]; then
-    echo "SKIP: $bin/$f not built (build the win64 preset first)"
-    exit 77
-  fi
-done
+need_built "$bin" OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe winscard-bridge/winscard.dll
 # A prefix of its own: the tests write records into its registry.
-export ORVANE_WINEPREFIX=${ORVANE_BRIDGE_WINEPREFIX:-$root/build/wineprefix-pcsc}
-export DISPLAY=$("$root/tests/wine/xvfb.sh" display "$xstate") || { echo "no Xvfb display"; exit 1; }
-run() { "$root/tests/wine/wine-run.sh" "$@"; }
+use_prefix pcsc "${ORVANE_BRIDGE_WINEPREFIX:-}"
+use_display "$xstate"
 READER="Virtual PCD 00 00"
 wait_tool=$native/orvane-pcsc-wait
 
 work=$(mktemp -d /tmp/orvane-checker-pcsc.XXXXXX)
-checker_pid= bridge_pid= vcard_pid=
+checker_pid= bridge_pid= vcard_pid= restore_pcscd=
 cleanup() {
   if [ -n "$checker_pid" ] && kill -0 "$checker_pid" 2>/dev/null; then
     run "$bin/orvane-close-checker.exe" 2000 >/dev/null 2>&1
@@ -36,6 +29,8 @@ cleanup() {
   [ -n "$vcard_pid" ] && kill "$vcard_pid" 2>/dev/null
   rm -f "$pcsc_state/bridge-1.pid" "$pcsc_state/vcard-0.pid"
   [ -n "$vcard_pid" ] && "$wait_tool" absent "$READER" 10000
+  # A case that stopped the fixture's pcscd and failed before starting it again.
+  [ -n "$restore_pcscd" ] && "$root/tests/pcsc/pcscd-harness.sh" restart "$pcsc_state" "$wait_tool" >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -81,7 +76,101 @@ checker() {
 debug_lines() { sed -n 's/.*warn:seh:OutputDebugStringA "\(.*\)"\r\{0,1\}$/\1/p' "$work/log"; }
 exit_calls() { sed -n 's/.*Call user32\.ExitWindowsEx(\([0-9a-fA-F]*\),\([0-9a-fA-F]*\)).*/\1,\2/p' "$work/log"; }
 
+harness() { "$root/tests/pcsc/pcscd-harness.sh" "$@" >"$work/harness.log" 2>&1 || fail "pcscd harness $1: $(cat "$work/harness.log")"; }
+
+start_armed() {  # start_armed INTERVAL: the card on the reader, a record with log off
+  place_card
+  record 0x10 "$1"
+  checker 2>"$work/log" &
+  checker_pid=$!
+  run "$bin/orvane-close-checker.exe" --find 60000 >/dev/null 2>&1 || fail "the checker window did not appear"
+  kill -0 "$checker_pid" 2>/dev/null || fail "the checker is not running"
+  sleep 2
+  [ -z "$(debug_lines)" ] || fail "ticks with the card present wrote [$(debug_lines)]"
+}
+
+crashed() { grep -qE 'Unhandled (page fault|exception)|err:seh:|wine: Call from .* to unimplemented' "$work/log"; }
+
+# Within SECONDS: "shutdown\n" and ExitWindowsEx(10, 0), nothing else, no crash.
+expect_session_end() {  # expect_session_end SECONDS WHAT
+  local i
+  for ((i = 0; i < $1 * 10; ++i)); do
+    [ -n "$(exit_calls)" ] && break
+    crashed && fail "the checker crashed $2"
+    sleep 0.1
+  done
+  [ -n "$(exit_calls)" ] || fail "no ExitWindowsEx within $1 s $2 (a PC/SC call hangs?)"
+  [ "$(debug_lines | head -1)" = 'shutdown\n' ] || fail "first debug line [$(debug_lines | head -1)] $2"
+  exit_calls | grep -qv '^00000010,00000000$' && fail "ExitWindowsEx with other flags $2: $(exit_calls | sort -u)"
+  crashed && fail "the checker crashed $2"
+  return 0
+}
+
+# Wine ends the session's processes on ExitWindowsEx; a checker still running
+# must answer WM_CLOSE and end with code 0. Either way nothing crashed.
+ends_cleanly() {
+  local i rc=124
+  for ((i = 0; i < 50; ++i)); do
+    kill -0 "$checker_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$checker_pid" 2>/dev/null; then
+    run "$bin/orvane-close-checker.exe" 10000 >/dev/null 2>&1 || fail "WM_CLOSE was not delivered: the checker hangs"
+    for ((i = 0; i < 300; ++i)); do
+      if ! kill -0 "$checker_pid" 2>/dev/null; then wait "$checker_pid"; rc=$?; break; fi
+      sleep 0.1
+    done
+    [ $rc -ne 124 ] || fail "the checker did not end after WM_CLOSE"
+    [ $rc -eq 0 ] || fail "exit code $rc after WM_CLOSE, expected 0"
+    ending="closed by WM_CLOSE with code 0"
+  else
+    wait "$checker_pid"; rc=$?
+    [ -n "$(exit_calls)" ] || fail "the checker ended (code $rc) without ending the session"
+    ending="ended with the session (code $rc)"
+  fi
+  checker_pid=
+  crashed && fail "the checker crashed"
+  return 0
+}
+
 case $case in
+  reader-unplugged)
+    # pcscd goes away with its readers while the card lies on one: the next
+    # tick counts the card as gone and ends the session; nothing hangs.
+    start_armed 1
+    pcscd_pid=$(cat "$pcsc_state/pcscd.pid")
+    restore_pcscd=1
+    kill -TERM "$pcscd_pid" 2>/dev/null || fail "cannot stop pcscd"
+    for _ in $(seq 50); do kill -0 "$pcscd_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pcscd_pid" 2>/dev/null && fail "pcscd did not stop"
+    expect_session_end 5 "with the readers gone"
+    ends_cleanly
+    harness restart "$pcsc_state" "$wait_tool"  # the fixture's pcscd for the tests after
+    restore_pcscd= vcard_pid=  # the harness ended the card with its pcscd
+    echo "PASS $case: \"shutdown\\n\" and ExitWindowsEx(10) with pcscd and its readers gone; $ending" ;;
+  pcscd-restart)
+    # pcscd restarts and the card is back before the next tick (period 5 s):
+    # the checker's context is stale. Whether it finds the card again or
+    # counts it as gone, it neither crashes nor hangs.
+    start_armed 5
+    restore_pcscd=1
+    harness restart "$pcsc_state" "$wait_tool"
+    restore_pcscd= vcard_pid=
+    place_card
+    for _ in $(seq 120); do  # two more ticks
+      [ -n "$(exit_calls)" ] && break
+      crashed && fail "the checker crashed after pcscd restarted"
+      sleep 0.1
+    done
+    if [ -n "$(exit_calls)" ]; then
+      expect_session_end 1 "after pcscd restarted"
+      outcome="the card counted as gone"
+    else
+      [ -z "$(debug_lines)" ] || fail "debug lines [$(debug_lines)] without ExitWindowsEx"
+      outcome="the card found again"
+    fi
+    ends_cleanly
+    echo "PASS $case: pcscd restarted under an armed checker: $outcome; $ending" ;;
   removal)
     # Armed on the card on the PC/SC reader; taking it away ends the session.
     place_card

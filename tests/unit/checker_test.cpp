@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "card/card_access.h"
@@ -20,6 +22,9 @@ const CardIdentity kCard = {0x01, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
 // The same card but for its last byte.
 const CardIdentity kLastByteDiffers = {0x01, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
                                        0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFE};
+// The same card but for its first byte.
+const CardIdentity kFirstByteDiffers = {0x00, 0x2E, 0x4C, 0x7F, 0x11, 0x22, 0x33, 0x44,
+                                        0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFF};
 const CardIdentity kOtherCard = {0x04, 0x8A, 0x21, 0x6B, 0x33, 0x55, 0x80, 0x9C,
                                  0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
 
@@ -101,6 +106,8 @@ enum class Setup {
   IntervalWrapsToNonZero,
   UserDiffersInCase,
   UserWithTrailingSpace,
+  UserIsPrefixOfRecordUser,
+  UserEmpty,
   UserNameUnavailable,
   WindowFails,
   Armed,
@@ -150,6 +157,8 @@ TEST_P(StartWatchTest, DecidesOnceAndSaysWhy) {
   }
   if (c.setup == Setup::UserDiffersInCase) system.user = u"Alice";
   if (c.setup == Setup::UserWithTrailingSpace) system.user = u"alice ";
+  if (c.setup == Setup::UserIsPrefixOfRecordUser) system.user = u"ali";
+  if (c.setup == Setup::UserEmpty) system.user = u"";
   if (c.setup == Setup::UserNameUnavailable) system.fail = true;
   if (c.setup == Setup::WindowFails) window.fail = true;
 
@@ -190,6 +199,9 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"UserDiffersInCase", Setup::UserDiffersInCase, 0, u"user != login_user\n", 0},
         StartCase{"UserWithTrailingSpace", Setup::UserWithTrailingSpace, 0,
                   u"user != login_user\n", 0},
+        StartCase{"UserIsPrefixOfRecordUser", Setup::UserIsPrefixOfRecordUser, 0,
+                  u"user != login_user\n", 0},
+        StartCase{"UserEmpty", Setup::UserEmpty, 0, u"user != login_user\n", 0},
         StartCase{"UserNameUnavailable", Setup::UserNameUnavailable, 0, u"user != login_user\n",
                   0},
         StartCase{"WindowFailsSilently", Setup::WindowFails, 0, nullptr, 1000},
@@ -232,17 +244,39 @@ TEST_F(CheckerFixture, TypeAndIntervalAreReadEvenWithoutData) {
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
 }
 
-TEST_F(CheckerFixture, TypeAndIntervalOfTheWrongSizeTakeTheirDefaults) {
+// "type" and "interval" count only as 4 bytes: shorter values fit the read
+// buffer and are refused by the size check, longer ones by "more data".
+struct WrongSizeCase {
+  const char* name;
+  uint32_t valueType;
+  std::vector<unsigned char> bytes;
+};
+
+class WrongSizeTest : public CheckerFixture,
+                      public ::testing::WithParamInterface<WrongSizeCase> {};
+
+TEST_P(WrongSizeTest, TypeAndIntervalTakeTheirDefaults) {
   Register(kCard, u"alice");
-  registry.SetRaw(RecordPath(kCard), u"type", regtype::kQword,
-                  {0x10, 0, 0, 0, 0, 0, 0, 0});
-  registry.SetRaw(RecordPath(kCard), u"interval", regtype::kBinary, {1, 0});
+  registry.SetRaw(RecordPath(kCard), u"type", GetParam().valueType, GetParam().bytes);
+  registry.SetRaw(RecordPath(kCard), u"interval", GetParam().valueType, GetParam().bytes);
   poller.PutCard(kCard);
   ASSERT_EQ(poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(checker.removalType, kNoRemovalAction);
   EXPECT_EQ(checker.periodMs, 5000u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, WrongSizeTest,
+    ::testing::Values(WrongSizeCase{"Empty", regtype::kDword, {}},
+                      WrongSizeCase{"OneByte", regtype::kBinary, {0x10}},
+                      WrongSizeCase{"TwoBytes", regtype::kDword, {0x10, 0}},
+                      WrongSizeCase{"ThreeBytes", regtype::kDword, {0x10, 0, 0}},
+                      WrongSizeCase{"FiveBytes", regtype::kBinary, {0x10, 0, 0, 0, 0}},
+                      WrongSizeCase{"Qword", regtype::kQword, {0x10, 0, 0, 0, 0, 0, 0, 0}}),
+    [](const ::testing::TestParamInfo<WrongSizeCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST_F(CheckerFixture, RecordKeyIsOpenedForQueryingValuesOnly) {
   Register(kCard, u"alice");
@@ -340,7 +374,8 @@ TEST_P(ReplacedCardTest, AnotherCardCountsAsGone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cards, ReplacedCardTest,
-    ::testing::Values(ReplacementCase{"LastByteDiffers", kLastByteDiffers, false},
+    ::testing::Values(ReplacementCase{"FirstByteDiffers", kFirstByteDiffers, false},
+                      ReplacementCase{"LastByteDiffers", kLastByteDiffers, false},
                       ReplacementCase{"UnregisteredCard", kOtherCard, false},
                       ReplacementCase{"RegisteredCardOfSameUser", kOtherCard, true}),
     [](const ::testing::TestParamInfo<ReplacementCase>& info) {
@@ -355,37 +390,65 @@ TEST_F(CheckerFixture, LaterRecordChangesAreNotSeen) {
   EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x10});
 }
 
-// A log-off needs no privilege: a user without the shut-down privilege is
-// still logged off. Shutting down and restarting do need it.
+// A plain log off (EWX_LOGOFF, optionally EWX_FORCE and EWX_FORCEIFHUNG)
+// needs no privilege: a user without the shut-down privilege is still logged
+// off. Every other type, bits that name no action today included, enables
+// the privilege first and does nothing without it.
 struct PrivilegeCase {
   uint32_t type;
-  bool endsWithoutPrivilege;
+  bool plainLogOff;
 };
 
-class PrivilegeRefusedTest : public CheckerFixture,
-                             public ::testing::WithParamInterface<PrivilegeCase> {};
+class PrivilegeTest : public CheckerFixture,
+                      public ::testing::WithParamInterface<std::tuple<PrivilegeCase, bool>> {};
 
-TEST_P(PrivilegeRefusedTest, OnlyShutDownAndRestartNeedThePrivilege) {
-  ArmOnCard(GetParam().type);
-  session.privilegeGranted = false;
+TEST_P(PrivilegeTest, OnlyAPlainLogOffGoesWithoutThePrivilege) {
+  const PrivilegeCase& c = std::get<0>(GetParam());
+  const bool granted = std::get<1>(GetParam());
+  ArmOnCard(c.type);
+  session.privilegeGranted = granted;
   poller.TakeCard();
   WatchTick(checker);
   WatchTick(checker);
   EXPECT_EQ(debug.lines, Lines({u"shutdown\n", u"shutdown\n"}));
-  if (GetParam().endsWithoutPrivilege) {
-    EXPECT_EQ(session.exitCalls, (std::vector<uint32_t>{GetParam().type, GetParam().type}));
+  EXPECT_EQ(NeedsShutdownPrivilege(c.type), !c.plainLogOff);
+  if (c.plainLogOff) {
+    EXPECT_EQ(session.privilegeRequests, 0);
+    EXPECT_EQ(session.calls, "EE");
   } else {
-    EXPECT_TRUE(session.exitCalls.empty());
     EXPECT_EQ(session.privilegeRequests, 2);
+    EXPECT_EQ(session.calls, granted ? "PEPE" : "PP");
   }
+  const std::vector<uint32_t> ended(session.calls.find('E') == std::string::npos ? 0 : 2, c.type);
+  EXPECT_EQ(session.exitCalls, ended);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, PrivilegeRefusedTest,
-                         ::testing::Values(PrivilegeCase{0x00, true}, PrivilegeCase{0x10, true},
-                                           PrivilegeCase{0x04, true},  // forced log off
-                                           PrivilegeCase{0x01, false}, PrivilegeCase{0x11, false},
-                                           PrivilegeCase{0x02, false}, PrivilegeCase{0x12, false},
-                                           PrivilegeCase{0x08, false}));  // power off
+INSTANTIATE_TEST_SUITE_P(
+    Types, PrivilegeTest,
+    ::testing::Combine(
+        ::testing::Values(PrivilegeCase{0x00, true},         // log off
+                          PrivilegeCase{0x04, true},         // forced
+                          PrivilegeCase{0x10, true},         // forced if hung
+                          PrivilegeCase{0x14, true},         // both
+                          PrivilegeCase{0x01, false},        // shut down
+                          PrivilegeCase{0x11, false},
+                          PrivilegeCase{0x02, false},        // reboot
+                          PrivilegeCase{0x12, false},
+                          PrivilegeCase{0x08, false},        // power off
+                          PrivilegeCase{0x20, false},        // EWX_QUICKRESOLVE
+                          PrivilegeCase{0x40, false},        // EWX_RESTARTAPPS
+                          PrivilegeCase{0x50, false},        // restart apps, forced if hung
+                          PrivilegeCase{0x400000, false},    // EWX_HYBRID_SHUTDOWN
+                          PrivilegeCase{0x1000000, false},   // EWX_BOOTOPTIONS
+                          PrivilegeCase{0x80000000u, false}, // a bit no flag has today
+                          PrivilegeCase{0xFFFFFFFEu, false}),
+        ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<PrivilegeCase, bool>>& info) {
+      char name[40];
+      std::snprintf(name, sizeof name, "Type%X%s", std::get<0>(info.param).type,
+                    std::get<1>(info.param) ? "Granted" : "Refused");
+      return std::string(name);
+    });
 
 TEST_F(CheckerFixture, ShutDownWithThePrivilegeEndsTheSession) {
   ArmOnCard(0x01);

@@ -88,7 +88,13 @@ TEST(IdentityValidity, AnyNonZeroByteIsACard) {
     one[i] = 1;
     EXPECT_TRUE(IdentityIsValid(one)) << i;
   }
-  // A byte-sum that wraps an 8- or 16-bit total must still count as present.
+  // A byte-sum that wraps an 8-bit total must still count as present.
+  const CardIdentity wrapping[] = {
+      {0x01, 0xFF},                                       // 100h
+      {0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80},  // 100h
+      {0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40},   // 200h
+  };
+  for (const CardIdentity& id : wrapping) EXPECT_TRUE(IdentityIsValid(id));
   CardIdentity full;
   full.fill(0xFF);
   EXPECT_TRUE(IdentityIsValid(full));
@@ -119,6 +125,19 @@ TEST(RecordKey, OfTheWorkedExample) {
   char16_t key[kRecordKeyTextSize];
   FormatRecordKey(value, key);
   EXPECT_EQ(std::u16string(path), u"SOFTWARE\\Brindle\\Orvane\\" + std::u16string(key));
+}
+
+// Sixteen distinct bytes pin every entry of the permutation table: the
+// worked example has 04h twice, so swapping those two entries would pass it.
+TEST(RecordKey, OfSixteenDistinctBytes) {
+  CardIdentity id{};
+  for (int i = 0; i < kIdentitySize; ++i) id[i] = static_cast<unsigned char>(0x10 + i);
+  CardIdentity permuted{};
+  const uint32_t value = RecordKeyValue(id, permuted);
+  const CardIdentity expected = {0x17, 0x1C, 0x11, 0x1E, 0x19, 0x10, 0x1B, 0x14,
+                                 0x1F, 0x12, 0x16, 0x1D, 0x13, 0x18, 0x1A, 0x15};
+  EXPECT_EQ(permuted, expected);
+  EXPECT_EQ(value, 0x1783EBFu);  // CRC-16/ARC 3EBFh, byte sum 178h
 }
 
 TEST(RecordKey, SameBytesInAnotherOrderShareTheHighHalf) {

@@ -335,13 +335,13 @@ TEST_F(LoginRecordTest, CommentIsTimeSpaceDescriptionWithoutTerminator) {
 TEST_F(LoginRecordTest, SameInputSameSecondGivesSameBytesOtherSecondsDiffer) {
   ASSERT_EQ(Write(u"alice", u"secret", u"PC", u""), WriteResult::Ok);
   FakeRegistry::Value first, second, third;
-  registry.GetValue(path, u"data", &first);
+  ASSERT_TRUE(registry.GetValue(path, u"data", &first));
   ASSERT_EQ(Write(u"alice", u"secret", u"PC", u""), WriteResult::Ok);
-  registry.GetValue(path, u"data", &second);
+  ASSERT_TRUE(registry.GetValue(path, u"data", &second));
   EXPECT_EQ(first.bytes, second.bytes);
   clock.seconds += 1;
   ASSERT_EQ(Write(u"alice", u"secret", u"PC", u""), WriteResult::Ok);
-  registry.GetValue(path, u"data", &third);
+  ASSERT_TRUE(registry.GetValue(path, u"data", &third));
   EXPECT_NE(first.bytes, third.bytes);
   LoginStrings strings;
   ASSERT_EQ(ReadLoginRecord(registry, kCard, kMaxLoginData, strings), LoginDataResult::Ok);
@@ -415,7 +415,12 @@ TEST_F(LoginRecordTest, DwordValuesFallBackUnlessExactlyFourBytes) {
       {"binary of 4 bytes", true, regtype::kBinary, {2, 0, 0, 0}, 2},
       {"absent", false, 0, {}, 777},
       {"empty", true, regtype::kDword, {}, 777},
+      // These fit the 4-byte buffer: only the size check refuses them.
       {"two bytes", true, regtype::kDword, {1, 0}, 777},
+      {"three bytes", true, regtype::kDword, {1, 0, 0}, 777},
+      {"one byte of binary", true, regtype::kBinary, {9}, 777},
+      // These do not fit: the registry answers "more data".
+      {"five bytes", true, regtype::kDword, {1, 0, 0, 0, 0}, 777},
       {"qword", true, regtype::kQword, {1, 0, 0, 0, 0, 0, 0, 0}, 777},
   };
   for (const Case& c : cases) {
@@ -445,6 +450,10 @@ TEST(CommentTest, ParseSplitsTimeAndDescription) {
       {u"short", u"short", u""},
       {u"", u"", u""},
       {std::u16string(u"2024/01/02 03:04:05 ab\0cd", 25), u"2024/01/02 03:04:05", u"ab"},
+      // A zero inside the time ends the whole text: no description follows.
+      {std::u16string(u"2024/01\0/02 03:04:05 abc", 24), u"2024/01", u""},
+      {std::u16string(u"\0" u"024/01/02 03:04:05 abc", 23), u"", u""},
+      {std::u16string(u"2024/01/02 03:04:05\0abc", 23), u"2024/01/02 03:04:05", u""},
       {u"2024/01/02 03:04:05 " + std::u16string(240, u'd'), u"2024/01/02 03:04:05",
        std::u16string(240, u'd')},
       {u"2024/01/02 03:04:05 " + std::u16string(300, u'd'), u"2024/01/02 03:04:05",

@@ -74,6 +74,12 @@ const Steps kToLibrary = {"connect", "type", "atr", "disconnect", "init", "open"
 
 Bytes CardType(unsigned char byte) { return {byte, 0x90, 0x00}; }
 
+// An ATR with one byte changed.
+Bytes With(Bytes atr, std::size_t index, unsigned char value) {
+  atr[index] = value;
+  return atr;
+}
+
 // Twenty ID bytes: only the first 16 count, and nothing is filled.
 const Bytes kLongId = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19,
                        0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23};
@@ -99,6 +105,10 @@ const PollCase kPasoriCases[] = {
     {"FelicaIdNotTenBytes",
      {CardType(4), kFelicaAtr, Ok(kUid7), Ok(kPmm), false},
      {1, Raw(kUid7), 0, 0, kTypeId},
+     {0, Zero(), 4, 0, kTypeId}},
+    {"FelicaIdElevenBytes",
+     {CardType(4), kFelicaAtr, Ok(Concat(kIdm, {0x55})), Ok(kPmm), false},
+     {1, Raw(Concat(kIdm, {0x55})), 0, 0, kTypeId},
      {0, Zero(), 4, 0, kTypeId}},
     {"CardTypeOne",
      {CardType(1), kMifareAtr, Ok(kUid4), std::nullopt, false},
@@ -239,6 +249,36 @@ const PollCase kOtherReaderCases[] = {
      {std::nullopt, Concat(Head(kFelicaAtr, 14), {0x3C}), Ok(kIdm), Ok(kPmm), false},
      {1, Filled(kIdm), 0, 0, kAtrId},
      {1, Filled(kIdm), 255, 1, kAtrId}},
+    // Every byte of 10 to 14 (13 for Mifare) takes part in the test.
+    {"FelicaAtrByte10Differs",
+     {std::nullopt, With(kFelicaAtr, 10, 0x04), Ok(kIdm), Ok(kPmm), false},
+     {1, Filled(kIdm), 0, 0, kAtrId},
+     {1, Filled(kIdm), 255, 1, kAtrId}},
+    {"FelicaAtrByte11Differs",
+     {std::nullopt, With(kFelicaAtr, 11, 0x07), Ok(kIdm), Ok(kPmm), false},
+     {1, Filled(kIdm), 0, 0, kAtrId},
+     {1, Filled(kIdm), 255, 1, kAtrId}},
+    {"FelicaAtrByte13Differs",
+     {std::nullopt, With(kFelicaAtr, 13, 0x01), Ok(kIdm), Ok(kPmm), false},
+     {1, Filled(kIdm), 0, 0, kAtrId},
+     {1, Filled(kIdm), 255, 1, kAtrId}},
+    {"MifareAtrByte10Differs",
+     {std::nullopt, With(kMifareAtr, 10, 0x04), Ok(kUid7), std::nullopt, false},
+     {1, Filled(kUid7), 0, 0, kAtrId},
+     {1, Filled(kUid7), 255, 1, kAtrId}},
+    {"MifareAtrByte11Differs",
+     {std::nullopt, With(kMifareAtr, 11, 0x07), Ok(kUid7), std::nullopt, false},
+     {1, Filled(kUid7), 0, 0, kAtrId},
+     {1, Filled(kUid7), 255, 1, kAtrId}},
+    {"MifareAtrByte13Differs",
+     {std::nullopt, With(kMifareAtr, 13, 0x01), Ok(kUid7), std::nullopt, false},
+     {1, Filled(kUid7), 0, 0, kAtrId},
+     {1, Filled(kUid7), 255, 1, kAtrId}},
+    // Byte 14 is the card name: any value is Mifare.
+    {"MifareAtrAnyByte14",
+     {std::nullopt, With(kMifareAtr, 14, 0xC7), Ok(kUid7), std::nullopt, false},
+     {1, Filled(kUid7), 0, 0, kAtrId},
+     {1, Filled(kUid7), 1, 1, kAtrId}},
     {"OtherAtr",
      {std::nullopt, kOtherAtr, Ok(kUid4), std::nullopt, false},
      {1, Filled(kUid4), 0, 0, kAtrId},
@@ -414,6 +454,7 @@ TEST_P(BothFlavours, AnswerLengthsAreBoundedByTheBuffer) {
       {"more than 260 bytes sent", Ok(Concat(full, {0x77})), -1, 0, Zero()},
       {"260 bytes reported as more", Ok(full), 100000, 1, Raw(full)},
       {"short answer reported as more", Ok(kUid4), 1000, 0, Zero()},
+
       {"one byte", {0x90}, -1, 0, Zero()},
       {"empty", {}, -1, 0, Zero()},
   };
@@ -428,6 +469,26 @@ TEST_P(BothFlavours, AnswerLengthsAreBoundedByTheBuffer) {
     rig.Start(false);
     EXPECT_EQ(PollCard(rig.access), c.result);
     EXPECT_EQ(rig.access.identity, c.identity);
+    rig.ExpectClean();
+  }
+}
+
+// Lengths reported just past the buffer count as the buffer. Without that
+// clamp the status would be looked for past the answer and the card refused:
+// this fails as a test where the far larger lengths above would crash.
+TEST_P(BothFlavours, AnswerLengthJustPastTheBufferCountsAsTheBuffer) {
+  Bytes full(258);
+  for (std::size_t i = 0; i < full.size(); ++i) full[i] = static_cast<unsigned char>(i + 1);
+  for (long long reported : {261, 262, 263, 264}) {
+    SCOPED_TRACE(reported);
+    Rig rig(GetParam());
+    FakeCard& card = rig.smartCard.PutCard(kAcsName);
+    card.atr = kMifareAtr;
+    card.Answer(kIdCommand, Ok(full));
+    card.answers[kIdCommand].reportedLength = reported;
+    rig.Start(false);
+    EXPECT_EQ(PollCard(rig.access), 1);
+    EXPECT_EQ(rig.access.identity, Raw(full));
     rig.ExpectClean();
   }
 }

@@ -1,25 +1,17 @@
 #!/usr/bin/env bash
 # OrvaneChecker end to end under Wine: a record written by the project's own
 # writer, a card presented by the test felica.dll, the debug lines from
-# WINEDEBUG=warn+seh and the ExitWindowsEx call from a relay trace limited to
-# that one function.
+# WINEDEBUG=warn+seh, and the ExitWindowsEx and AdjustTokenPrivileges calls
+# from a relay trace limited to those two functions.
 #   checker-wine.sh WIN_BIN_DIR XVFB_STATE_DIR CASE
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+. "$(dirname "$0")/../wine/preamble.sh"
 bin=$1 xstate=$2 case=$3
-for f in OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe felica.dll; do
-  if [ ! -f "$bin/$f" ]; then
-    echo "SKIP: $bin/$f not built (build the win64 preset first)"
-    exit 77
-  fi
-done
+need_built "$bin" OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe felica.dll
 # A prefix of their own: these tests change its registry and its felica.dll.
-export ORVANE_WINEPREFIX=${ORVANE_CHECKER_WINEPREFIX:-$root/build/wineprefix-checker}
-export DISPLAY=$("$root/tests/wine/xvfb.sh" display "$xstate") || { echo "no Xvfb display"; exit 1; }
-run() { "$root/tests/wine/wine-run.sh" "$@"; }
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+use_prefix checker "${ORVANE_CHECKER_WINEPREFIX:-}"
+use_display "$xstate"
 
 work=$(mktemp -d /tmp/orvane-checker-wine.XXXXXX)
 checker_pid=
@@ -32,7 +24,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL $case: $*"; echo "--- checker log (filtered)"; grep -E 'OutputDebugStringA|ExitWindowsEx|err:' "$work/log" 2>/dev/null | head -40; exit 1; }
+fail() { echo "FAIL $case: $*"; echo "--- checker log (filtered)"; grep -E 'OutputDebugStringA|ExitWindowsEx|AdjustTokenPrivileges|err:' "$work/log" 2>/dev/null | head -40; exit 1; }
 
 CARD=012E4CD82A1B3C4D03014B024F4993FF
 user=$(id -un)  # what GetUserNameW gives under Wine
@@ -47,7 +39,9 @@ mkdir -p "$libdir"
 if ! cmp -s "$bin/felica.dll" "$libdir/felica.dll"; then
   cp "$bin/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
 fi
-run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.ExitWindowsEx /f >/dev/null 2>&1 \
+# advapi32 forwards AdjustTokenPrivileges to kernelbase; either name may show.
+relayed='user32.ExitWindowsEx;advapi32.AdjustTokenPrivileges;kernelbase.AdjustTokenPrivileges'
+run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$relayed" /f >/dev/null 2>&1 \
   || fail "cannot set RelayInclude"
 
 record() {  # record TYPE INTERVAL [USER [PASSWORD [TARGET]]]
@@ -90,7 +84,14 @@ wait_exit() {  # wait_exit SECONDS: the checker's exit code, 124 on time-out
   return 124
 }
 
-removal() {  # removal TYPE_HEX: card taken away -> "shutdown\n" and ExitWindowsEx(TYPE, 0)
+# What the checker called, in order: one letter per call, D debug line, P AdjustTokenPrivileges, E ExitWindowsEx.
+call_order() {
+  grep -E 'OutputDebugStringA "shutdown|Call [a-z0-9]+\.(AdjustTokenPrivileges|ExitWindowsEx)\(' "$work/log" |
+    sed -E 's/.*OutputDebugStringA.*/D/; s/.*AdjustTokenPrivileges.*/P/; s/.*ExitWindowsEx.*/E/' | tr -d '\n'
+}
+
+removal() {  # removal TYPE_HEX PRIVILEGE: card taken away -> "shutdown\n", the
+             # privilege when PRIVILEGE is "privilege", then ExitWindowsEx(TYPE, 0)
   local period=1 slack=2
   record "0x$1" $period
   start_armed
@@ -110,10 +111,13 @@ removal() {  # removal TYPE_HEX: card taken away -> "shutdown\n" and ExitWindows
   [ "$first" = 'shutdown\n' ] || fail "first debug line [$first], expected [shutdown\\n]"
   local call; call=$(exit_calls | head -1)
   [ "$call" = "$(printf '%08x' 0x$1),00000000" ] || fail "ExitWindowsEx($call), expected flags $1 and reason 0"
-  # "shutdown\n" comes before the call in the log.
-  local order; order=$(grep -nE 'OutputDebugStringA "shutdown|Call user32\.ExitWindowsEx' "$work/log" | head -2 | cut -d: -f2-)
-  echo "$order" | head -1 | grep -q OutputDebugStringA || fail "ExitWindowsEx before the debug line"
-  echo "PASS $case: \"shutdown\\n\" and ExitWindowsEx($call) ${ms} ms after the card left (period ${period} s)"
+  # "shutdown\n", then the privilege for anything but a plain log off, then the call.
+  local want=DE
+  [ "$2" = privilege ] && want=DPE
+  local order; order=$(call_order)
+  order=${order#"${order%%D*}"}  # from the first "shutdown\n" on
+  [ "${order:0:${#want}}" = "$want" ] || fail "calls in the order [$order], expected [$want...] (D debug line, P AdjustTokenPrivileges, E ExitWindowsEx)"
+  echo "PASS $case: \"shutdown\\n\"$([ "$2" = privilege ] && echo ', AdjustTokenPrivileges') and ExitWindowsEx($call) ${ms} ms after the card left (period ${period} s)"
 }
 
 case $case in
@@ -135,9 +139,13 @@ case $case in
     [ "${user^^}" != "$user" ] || fail "the account name $user has no lower-case letter to change"
     one_shot 'user != login_user\n' ;;
   removal-logoff)
-    removal 10 ;;
+    removal 10 no-privilege ;;
   removal-shutdown)
-    removal 11 ;;
+    removal 11 privilege ;;
+  removal-restart)
+    removal 12 privilege ;;
+  removal-restart-apps)  # EWX_RESTARTAPPS: no shut-down bit, still not a plain log off
+    removal 40 privilege ;;
   close)
     record 0x10 1
     start_armed

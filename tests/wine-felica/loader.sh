@@ -6,19 +6,12 @@
 #   loader.sh WIN_BIN_DIR CASE
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+. "$(dirname "$0")/../wine/preamble.sh"
 bin=$1 case=$2
-for f in orvane-card.exe felica.dll; do
-  if [ ! -f "$bin/$f" ]; then
-    echo "SKIP: $bin/$f not built (build the win64 preset first)"
-    exit 77
-  fi
-done
-export ORVANE_WINEPREFIX=${ORVANE_FELICA_WINEPREFIX:-$root/build/wineprefix-felica}
+need_built "$bin" orvane-card.exe felica.dll
+use_prefix felica "${ORVANE_FELICA_WINEPREFIX:-}"
 work=$(mktemp -d /tmp/orvane-felica-loader.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 IDM=012E4CD82A1B3C4D PMM=03014B024F4993FF
 spaced() { echo "$1" | sed 's/../& /g; s/ $//'; }

@@ -4,15 +4,11 @@
 #   probe.sh WIN_BIN_DIR CASE
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
+. "$(dirname "$0")/../wine/preamble.sh"
 bin=$1 case=$2
-if [ ! -f "$bin/felica-probe.exe" ] || [ ! -f "$bin/felica.dll" ]; then
-  echo "SKIP: $bin/felica-probe.exe or felica.dll not built (build the win64 preset first)"
-  exit 77
-fi
+need_built "$bin" felica-probe.exe felica.dll
 work=$(mktemp -d /tmp/orvane-felica-probe.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 IDM=012E4CD82A1B3C4D PMM=03014B024F4993FF
 ZERO=0000000000000000
@@ -38,7 +34,7 @@ if [ "$content" != MISSING ]; then printf '%s' "$content" >"$work/card"; fi
 if [ "$card" = set ]; then export ORVANE_TEST_FELICA_CARD=$(winpath "$work/card"); else unset ORVANE_TEST_FELICA_CARD; fi
 export ORVANE_TEST_FELICA_LOG=$(winpath "$work/log")
 
-out=$(cd "$bin" && "$here/../wine/wine-run.sh" felica-probe.exe 2>&1 | tr -d '\r')
+out=$(cd "$bin" && run felica-probe.exe 2>&1 | tr -d '\r')
 echo "$out"
 expected="initialize_library: $init
 open_reader_writer_auto: $open

@@ -6,31 +6,31 @@
 // orvane-write-record IDENTITY --delete removes the card's record.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "card/identity.h"
 #include "platform/registry_port.h"
 #include "platform/std/std_clock_random.h"
 #include "platform/win32/win_registry.h"
 #include "store/login_record.h"
+#include "tools/hex.h"
 
 namespace {
 
-int HexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
-
+// 32 hex digits, nothing else.
 bool ParseIdentity(const wchar_t* text, orvane::CardIdentity& out) {
-  if (std::wcslen(text) != 32) return false;
-  for (int i = 0; i < 16; ++i) {
-    int hi = HexDigit(text[2 * i]), lo = HexDigit(text[2 * i + 1]);
-    if (hi < 0 || lo < 0) return false;
-    out[i] = static_cast<unsigned char>(hi * 16 + lo);
+  std::string narrow;
+  for (const wchar_t* p = text; *p; ++p) {
+    if (*p > 0x7F || *p == L' ' || *p == L'\t') return false;
+    narrow += static_cast<char>(*p);
   }
+  std::vector<unsigned char> bytes;
+  if (narrow.size() != 32 || !orvane::ParseHex(narrow, bytes)) return false;
+  std::copy(bytes.begin(), bytes.end(), out.begin());
   return true;
 }
 
