@@ -46,6 +46,7 @@ if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
 fi
 
 checker_pid=
+# shellcheck disable=SC2317  # called by the EXIT trap
 cleanup() {
   if [ -n "$checker_pid" ] && kill -0 "$checker_pid" 2>/dev/null; then
     ui_run "$UI_BIN/orvane-close-checker.exe" 2000 >/dev/null 2>&1
@@ -74,7 +75,7 @@ value_in() {  # value_in FILE NAME
   sed -n "s/^\"$2\"=//p" "$1"
 }
 # The card records in an export: the key lines below the Orvane key.
-records_in() { grep -c '^\[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindle\\Orvane\\' "$1"; }
+records_in() { grep -cF "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindle\\Orvane\\" "$1"; }
 # RegSetValueExW calls of a log: "NAME TYPE COUNT" per call, in order; the
 # numbers as 32-bit hex (the relay prints 64-bit registers).
 set_value_calls() {  # set_value_calls LOG
@@ -135,7 +136,7 @@ case $case in
     grep -qF "id  1003 0x03eb Static \"このカード (FeliCa) のログイン情報は登録されています。\\r\\n登録日時：$time\"" "$UI_OUT/driver.log" ||
       ui_fail "status line after the lookup: $(grep 'id  1003' "$UI_OUT/driver.log")"
     # The autostart value: OrvaneChecker.exe beside OrvaneSetting.exe.
-    export_key "$RUN_KEY" "$UI_OUT/run.reg"
+    export_key "$RUN_KEY" "$UI_OUT/run.reg" || ui_fail "cannot export the Run key"
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
     same_or_fail "Run value" "$(value_in "$UI_OUT/run.reg" OrvaneChecker)" "\"${checker_path//\\/\\\\}\""
     # The writes in their order; REG_SZ with two bytes a character and no
@@ -199,6 +200,47 @@ case $case in
       '00000000 00000040' '00000000 00000000' '00000000 00000040')"
     [ -s "$UI_OUT/overwrite.png" ] || ui_fail "no screenshot overwrite.png"
     echo "PASS messages: 135, 139 No and 170 x3 wrote nothing; 171, 173 (comment only), 171; 139 owned by the dialog"
+    ;;
+  switch-off)
+    checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST 0x12 1 >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the record"
+    ui_run reg add "$RUN_KEY" /v OrvaneChecker /t REG_SZ /d "$checker_path" /f >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the Run value"
+    start_checker_from_run_value
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive switch-off.ui || ui_fail "driver exit code $?"
+    # WM_CLOSE was sent before 168: the checker ends with code 0, silently.
+    wait_checker_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "checker exit code $rc after the action was switched off (124: still running)"
+    same_or_fail "checker lines" "$(checker_lines)" ""
+    ! grep -q 'Call user32\.ExitWindowsEx' "$UI_OUT/checker.log" || ui_fail "the checker called ExitWindowsEx"
+    export_key "$RUN_KEY" "$UI_OUT/run-off.reg" || ui_fail "cannot export the Run key"
+    same_or_fail "Run value after switching off" "$(value_in "$UI_OUT/run-off.reg" OrvaneChecker)" ""
+    export_key "$ORVANE_KEY" "$UI_OUT/off.reg"
+    same_or_fail "type, interval after switching off" "$(value_in "$UI_OUT/off.reg" type) $(value_in "$UI_OUT/off.reg" interval)" \
+      "dword:ffffffff dword:00000005"
+
+    drive switch-on.ui || ui_fail "driver exit code $?"
+    export_key "$RUN_KEY" "$UI_OUT/run-on.reg" || ui_fail "cannot export the Run key"
+    same_or_fail "Run value after switching on" "$(value_in "$UI_OUT/run-on.reg" OrvaneChecker)" "\"${checker_path//\\/\\\\}\""
+    export_key "$ORVANE_KEY" "$UI_OUT/on.reg"
+    same_or_fail "type, interval after switching on" "$(value_in "$UI_OUT/on.reg" type) $(value_in "$UI_OUT/on.reg" interval)" \
+      "dword:00000012 dword:00000001"
+
+    # The value gone meanwhile (say, set up from another account).
+    ui_run reg delete "$RUN_KEY" /v OrvaneChecker /f >/dev/null 2>&1 || ui_fail "cannot delete the Run value"
+    drive switch-off-again.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    export_key "$ORVANE_KEY" "$UI_OUT/off-again.reg"
+    same_or_fail "type, interval after switching off again" \
+      "$(value_in "$UI_OUT/off-again.reg" type) $(value_in "$UI_OUT/off-again.reg" interval)" "dword:ffffffff dword:00000005"
+    export_key "$RUN_KEY" "$UI_OUT/run-off-again.reg" || ui_fail "cannot export the Run key"
+    same_or_fail "Run value after switching off again" "$(value_in "$UI_OUT/run-off-again.reg" OrvaneChecker)" ""
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log" | cut -d' ' -f1 | tr '\n' ' ')" \
+      "type interval type OrvaneChecker interval type interval "
+    echo "PASS switch-off: 168 three times; the running checker closed (exit 0), the Run value deleted, written, and its absence no failure"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac
