@@ -76,10 +76,12 @@ value_in() {  # value_in FILE NAME
 }
 # The card records in an export: the key lines below the Orvane key.
 records_in() { grep -cF "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindle\\Orvane\\" "$1"; }
-# RegSetValueExW calls of a log: "NAME TYPE COUNT" per call, in order; the
-# numbers as 32-bit hex (the relay prints 64-bit registers).
+# RegSetValueExW calls of a log that set a value of the record or the
+# autostart value ("NAME TYPE COUNT" per call, in order; Wine itself writes
+# its own values on a first start): the numbers as 32-bit hex, as the relay
+# prints 64-bit registers.
 set_value_calls() {  # set_value_calls LOG
-  sed -n 's/.*Call advapi32\.RegSetValueExW([0-9a-f]*,[0-9a-f]* L"\([^"]*\)",[0-9a-f]*,\([0-9a-f]*\),[0-9a-f]*,\([0-9a-f]*\)) ret=.*/\1 \2 \3/p' "$1" |
+  sed -n 's/.*Call advapi32\.RegSetValueExW([0-9a-f]*,[0-9a-f]* L"\(data\|comment\|type\|interval\|OrvaneChecker\)",[0-9a-f]*,\([0-9a-f]*\),[0-9a-f]*,\([0-9a-f]*\)) ret=.*/\1 \2 \3/p' "$1" |
     while read -r name type count; do
       printf '%s %08x %08x\n' "$name" $((0x$type & 0xffffffff)) $((0x$count & 0xffffffff))
     done
