@@ -1,0 +1,249 @@
+#!/usr/bin/env bash
+# Card registration in the real OrvaneSetting window under Wine, and the
+# checker acting on what it wrote. The card comes from the test felica.dll
+# (Wine's winscard has no readers, so the library path is the one used).
+#   register-wine.sh XVFB_STATE_DIR CASE
+#   story      register a card with an action; the record, the autostart
+#              value and the byte counts of the writes; the checker started
+#              from that value arms and shuts down when the card leaves
+#   messages   135, the overwrite question 139 (owned by the dialog, No
+#              writes nothing), 170, 171 and 173 on the real window
+#   switch-off the action switched off while a checker runs: 168, the
+#              checker closed, the autostart value gone; switched on and off
+#              again with the value already missing: 168 all the same
+# Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+xstate=$1 case=$2
+# shellcheck source=../wine-ui/ui-lib.sh
+. "$here/../wine-ui/ui-lib.sh"
+ui_init register "$xstate" "$case"
+for f in OrvaneSetting.exe OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe felica.dll; do
+  [ -f "$UI_BIN/$f" ] || { echo "SKIP: $UI_BIN/$f not built"; exit 77; }
+done
+
+CARD=012E4CD82A1B3C4D03014B024F4993FF
+user=$(id -un)  # what GetUserNameW gives under Wine, and the dialog's default user
+ORVANE_KEY='HKLM\SOFTWARE\Brindle\Orvane'
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+# Every call the cases look at, for both programs (one RelayInclude list).
+UI_RELAY='advapi32.RegSetValueExW;kernelbase.RegSetValueExW;user32.MessageBoxW;user32.ExitWindowsEx;advapi32.AdjustTokenPrivileges;kernelbase.AdjustTokenPrivileges'
+export UI_RELAY
+
+# The card file the test library reads at every poll.
+export ORVANE_TEST_FELICA_CARD
+ORVANE_TEST_FELICA_CARD=$(ui_winpath "$UI_OUT/card")
+present_card() { printf '%s' "$CARD" >"$UI_OUT/card"; }
+remove_card() { : >"$UI_OUT/card"; }
+present_card
+
+# The library where both programs look for it; replaced by rename so that a
+# running process never sees a half-written file.
+libdir="$UI_PREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
+mkdir -p "$libdir"
+if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
+  cp "$UI_BIN/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
+fi
+
+checker_pid=
+# shellcheck disable=SC2317  # called by the EXIT trap
+cleanup() {
+  if [ -n "$checker_pid" ] && kill -0 "$checker_pid" 2>/dev/null; then
+    ui_run "$UI_BIN/orvane-close-checker.exe" 2000 >/dev/null 2>&1
+    sleep 0.5
+    kill "$checker_pid" 2>/dev/null
+  fi
+  ui_cleanup
+}
+trap cleanup EXIT
+
+# drive NAME.ui: the control names and the script, {user} replaced; the
+# script as run is kept beside the driver's log (its line numbers).
+drive() {
+  { cat "$here/controls.ui"; sed "s/{user}/$user/g" "$here/$1"; } >"$UI_OUT/${1%.ui}.script.ui"
+  ui_drive "$UI_OUT/${1%.ui}.script.ui"
+}
+
+# The registry below KEY as UTF-8 .reg text (reg export writes UTF-16).
+export_key() {  # export_key KEY FILE
+  rm -f "$2.utf16"
+  ui_run reg export "$1" "$(ui_winpath "$2.utf16")" /y >/dev/null 2>&1 || { : >"$2"; return 1; }
+  iconv -f UTF-16 -t UTF-8 "$2.utf16" | tr -d '\r' >"$2"
+}
+# One value's line of an export: "NAME"=DATA -> DATA.
+value_in() {  # value_in FILE NAME
+  sed -n "s/^\"$2\"=//p" "$1"
+}
+# The card records in an export: the key lines below the Orvane key.
+records_in() { grep -cF "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindle\\Orvane\\" "$1"; }
+# RegSetValueExW calls of a log that set a value of the record or the
+# autostart value ("NAME TYPE COUNT" per call, in order; Wine itself writes
+# its own values on a first start): the numbers as 32-bit hex, as the relay
+# prints 64-bit registers.
+set_value_calls() {  # set_value_calls LOG
+  sed -n 's/.*Call advapi32\.RegSetValueExW([0-9a-f]*,[0-9a-f]* L"\(data\|comment\|type\|interval\|OrvaneChecker\)",[0-9a-f]*,\([0-9a-f]*\),[0-9a-f]*,\([0-9a-f]*\)) ret=.*/\1 \2 \3/p' "$1" |
+    while read -r name type count; do
+      printf '%s %08x %08x\n' "$name" $((0x$type & 0xffffffff)) $((0x$count & 0xffffffff))
+    done
+}
+same_or_fail() {  # same_or_fail WHAT ACTUAL EXPECTED
+  [ "$2" = "$3" ] || ui_fail "$1: [$2], expected [$3]"
+}
+
+# The checker the way Windows starts it at logon: the command of the Run
+# value, with the debug lines and the relay trace in $UI_OUT/checker.log.
+start_checker_from_run_value() {
+  export_key "$RUN_KEY" "$UI_OUT/run.reg"
+  local command; command=$(value_in "$UI_OUT/run.reg" OrvaneChecker)
+  [ -n "$command" ] || ui_fail "no Run value OrvaneChecker"
+  command=${command#\"}; command=${command%\"}; command=${command//\\\\/\\}
+  WINEDEBUG=warn+seh,+relay wine "$command" >/dev/null 2>"$UI_OUT/checker.log" &
+  checker_pid=$!
+  ui_run "$UI_BIN/orvane-close-checker.exe" --find 30000 >/dev/null 2>&1 || ui_fail "the checker window did not appear"
+  kill -0 "$checker_pid" 2>/dev/null || ui_fail "the checker is not running"
+}
+checker_lines() { sed -n 's/.*warn:seh:OutputDebugStringA "\(.*\)"$/\1/p' "$UI_OUT/checker.log" | tr -d '\r'; }
+wait_checker_exit() {  # wait_checker_exit SECONDS: its exit code, 124 on time-out
+  local i rc
+  for ((i = 0; i < $1 * 20; ++i)); do
+    if ! kill -0 "$checker_pid" 2>/dev/null; then
+      wait "$checker_pid"; rc=$?; checker_pid=; return $rc
+    fi
+    sleep 0.05
+  done
+  return 124
+}
+
+case $case in
+  story)
+    ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1
+    ui_run reg delete "$RUN_KEY" /v OrvaneChecker /f >/dev/null 2>&1
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive story.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    # The record as the checker and the logon component will read it.
+    export_key "$ORVANE_KEY" "$UI_OUT/record.reg" || ui_fail "no Orvane key after the registration"
+    same_or_fail "card records" "$(records_in "$UI_OUT/record.reg")" 1
+    comment=$(value_in "$UI_OUT/record.reg" comment)
+    grep -qE '^"[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} 受付の端末"$' <<<"$comment" ||
+      ui_fail "comment $comment"
+    same_or_fail type "$(value_in "$UI_OUT/record.reg" type)" dword:00000011
+    same_or_fail interval "$(value_in "$UI_OUT/record.reg" interval)" dword:00000001
+    data=$(sed -n '/^"data"=hex:/,/[^\\]$/p' "$UI_OUT/record.reg" | tr -d ' \\\n')
+    data_bytes=$(grep -o '[0-9a-f][0-9a-f]' <<<"${data#\"data\"=hex:}" | wc -l)
+    [ "$data_bytes" -gt 0 ] || ui_fail "no binary data"
+    # The status line after the second read: string 143 and the comment's time.
+    time=${comment:1:19}
+    grep -qF "id  1003 0x03eb Static \"このカード (FeliCa) のログイン情報は登録されています。\\r\\n登録日時：$time\"" "$UI_OUT/driver.log" ||
+      ui_fail "status line after the lookup: $(grep 'id  1003' "$UI_OUT/driver.log")"
+    # The autostart value: OrvaneChecker.exe beside OrvaneSetting.exe.
+    export_key "$RUN_KEY" "$UI_OUT/run.reg" || ui_fail "cannot export the Run key"
+    checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
+    same_or_fail "Run value" "$(value_in "$UI_OUT/run.reg" OrvaneChecker)" "\"${checker_path//\\/\\\\}\""
+    # The writes in their order; REG_SZ with two bytes a character and no
+    # terminator, REG_DWORD with four bytes.
+    expected=$(printf '%s\n' "data 00000003 $(printf %08x "$data_bytes")" \
+      "comment 00000001 $(printf %08x $((2 * (${#comment} - 2))))" \
+      "type 00000004 00000004" \
+      "OrvaneChecker 00000001 $(printf %08x $((2 * ${#checker_path})))" \
+      "interval 00000004 00000004")
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log")" "$expected"
+    # One message: 136 with MB_OK and no owner.
+    boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/')
+    same_or_fail "MessageBoxW owner and style" "$boxes" "00000000 00000000"
+    for shot in card-read written registered; do
+      [ -s "$UI_OUT/$shot.png" ] || ui_fail "no screenshot $shot.png"
+    done
+
+    # The checker, started from the Run value with the card present, arms.
+    start_checker_from_run_value
+    sleep 1.5  # a tick or more with the card present: nothing happens
+    same_or_fail "checker lines with the card present" "$(checker_lines)" ""
+    ! grep -q 'Call user32\.ExitWindowsEx' "$UI_OUT/checker.log" || ui_fail "ExitWindowsEx with the card present"
+    remove_card
+    for ((i = 0; i < 80; ++i)); do
+      grep -q 'Call user32\.ExitWindowsEx' "$UI_OUT/checker.log" && break
+      sleep 0.05
+    done
+    calls=$(grep -E 'OutputDebugStringA|Call [a-z0-9]*\.(AdjustTokenPrivileges|ExitWindowsEx)' "$UI_OUT/checker.log" |
+      sed -n 's/.*OutputDebugStringA "\(.*\)".*/debug \1/p; s/.*Call [a-z0-9]*\.\(AdjustTokenPrivileges\)(.*/\1/p; s/.*Call user32\.ExitWindowsEx(\([0-9a-f]*\),\([0-9a-f]*\)).*/ExitWindowsEx \1 \2/p' | head -3)
+    same_or_fail "checker after the card left" "$calls" "$(printf '%s\n' 'debug shutdown\n' AdjustTokenPrivileges 'ExitWindowsEx 00000011 00000000')"
+    echo "PASS story: registered ($(grep -c '^ok ' "$UI_OUT/driver.log") steps), 5 writes in order, the checker from the Run value armed and called ExitWindowsEx(11h) when the card left"
+    ;;
+  messages)
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST none none >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the record"
+    export_key "$ORVANE_KEY" "$UI_OUT/before.reg" || ui_fail "no record arranged"
+    UI_RELAY="$UI_RELAY;user32.CreateDialogParamW" ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive messages-refused.ui || ui_fail "driver exit code $?"
+    export_key "$ORVANE_KEY" "$UI_OUT/refused.reg"
+    cmp -s "$UI_OUT/before.reg" "$UI_OUT/refused.reg" ||
+      ui_fail "refused registrations changed the record: $(diff "$UI_OUT/before.reg" "$UI_OUT/refused.reg")"
+    drive messages-update.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    # Only "comment" was written, with the new description.
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log" | cut -d' ' -f1,2)" "comment 00000001"
+    export_key "$ORVANE_KEY" "$UI_OUT/after.reg"
+    same_or_fail "values but comment" "$(grep -v '^"comment"=' "$UI_OUT/after.reg")" "$(grep -v '^"comment"=' "$UI_OUT/before.reg")"
+    grep -qE '^"comment"="[0-9/]{10} [0-9:]{8} 二階の端末"$' "$UI_OUT/after.reg" ||
+      ui_fail "comment $(value_in "$UI_OUT/after.reg" comment)"
+    # Owner and style of every box: only question 139 belongs to the dialog.
+    dialog=$(sed -n 's/.*Ret  user32\.CreateDialogParamW() retval=\([0-9a-f]*\) .*/\1/p' "$UI_OUT/program.log" | head -1)
+    [ -n "$dialog" ] || ui_fail "no CreateDialogParamW in the trace"
+    boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/' |
+      while read -r owner style; do
+        [ "$owner" = 00000000 ] || { [ $((0x$owner)) -eq $((0x$dialog)) ] && owner=dialog; }
+        echo "$owner $style"
+      done)
+    same_or_fail "MessageBoxW owner and style" "$boxes" "$(printf '%s\n' '00000000 00000010' \
+      'dialog 00000004' 'dialog 00000004' '00000000 00000010' '00000000 00000010' '00000000 00000010' \
+      '00000000 00000040' '00000000 00000000' '00000000 00000040')"
+    [ -s "$UI_OUT/overwrite.png" ] || ui_fail "no screenshot overwrite.png"
+    echo "PASS messages: 135, 139 No and 170 x3 wrote nothing; 171, 173 (comment only), 171; 139 owned by the dialog"
+    ;;
+  switch-off)
+    checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST 0x12 1 >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the record"
+    ui_run reg add "$RUN_KEY" /v OrvaneChecker /t REG_SZ /d "$checker_path" /f >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the Run value"
+    start_checker_from_run_value
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive switch-off.ui || ui_fail "driver exit code $?"
+    # WM_CLOSE was sent before 168: the checker ends with code 0, silently.
+    wait_checker_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "checker exit code $rc after the action was switched off (124: still running)"
+    same_or_fail "checker lines" "$(checker_lines)" ""
+    ! grep -q 'Call user32\.ExitWindowsEx' "$UI_OUT/checker.log" || ui_fail "the checker called ExitWindowsEx"
+    export_key "$RUN_KEY" "$UI_OUT/run-off.reg" || ui_fail "cannot export the Run key"
+    same_or_fail "Run value after switching off" "$(value_in "$UI_OUT/run-off.reg" OrvaneChecker)" ""
+    export_key "$ORVANE_KEY" "$UI_OUT/off.reg"
+    same_or_fail "type, interval after switching off" "$(value_in "$UI_OUT/off.reg" type) $(value_in "$UI_OUT/off.reg" interval)" \
+      "dword:ffffffff dword:00000005"
+
+    drive switch-on.ui || ui_fail "driver exit code $?"
+    export_key "$RUN_KEY" "$UI_OUT/run-on.reg" || ui_fail "cannot export the Run key"
+    same_or_fail "Run value after switching on" "$(value_in "$UI_OUT/run-on.reg" OrvaneChecker)" "\"${checker_path//\\/\\\\}\""
+    export_key "$ORVANE_KEY" "$UI_OUT/on.reg"
+    same_or_fail "type, interval after switching on" "$(value_in "$UI_OUT/on.reg" type) $(value_in "$UI_OUT/on.reg" interval)" \
+      "dword:00000012 dword:00000001"
+
+    # The value gone meanwhile (say, set up from another account).
+    ui_run reg delete "$RUN_KEY" /v OrvaneChecker /f >/dev/null 2>&1 || ui_fail "cannot delete the Run value"
+    drive switch-off-again.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    export_key "$ORVANE_KEY" "$UI_OUT/off-again.reg"
+    same_or_fail "type, interval after switching off again" \
+      "$(value_in "$UI_OUT/off-again.reg" type) $(value_in "$UI_OUT/off-again.reg" interval)" "dword:ffffffff dword:00000005"
+    export_key "$RUN_KEY" "$UI_OUT/run-off-again.reg" || ui_fail "cannot export the Run key"
+    same_or_fail "Run value after switching off again" "$(value_in "$UI_OUT/run-off-again.reg" OrvaneChecker)" ""
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log" | cut -d' ' -f1 | tr '\n' ' ')" \
+      "type interval type OrvaneChecker interval type interval "
+    echo "PASS switch-off: 168 three times; the running checker closed (exit 0), the Run value deleted, written, and its absence no failure"
+    ;;
+  *) echo "unknown case $case"; exit 2 ;;
+esac
+exit 0
