@@ -70,6 +70,10 @@ void CardListDialog::FillCardList(DialogView& view) {
   // so 0 selects nothing even if some foreign sub-key parses to it.
   const uint32_t current = IdentityChecksum(program_.state.card.permuted.data(), kIdentitySize);
   int remembered = -1;
+  // Each added row notifies, and the answer looks for a selected row among
+  // all rows so far: asked once at the end instead, the fill stays linear.
+  filling_ = true;
+  bool added = false;
 
   for (uint32_t index = 0;; ++index) {
     char16_t name[kSubKeyNameSize] = {};
@@ -96,9 +100,12 @@ void CardListDialog::FillCardList(DialogView& view) {
       keys_.erase(value);
       continue;
     }
+    added = true;
     if (current != 0 && ParseRecordKey(name) == current) remembered = row;
   }
 
+  filling_ = false;
+  if (added) OnNotify(view, IDC_CARD_LIST, 0);
   if (remembered >= 0) view.SelectListRow(IDC_CARD_LIST, remembered);
 }
 
@@ -156,7 +163,7 @@ bool CardListDialog::OnCommand(DialogView& view, int id, int code) {
 }
 
 void CardListDialog::OnNotify(DialogView& view, int id, int code) {
-  if (id != IDC_CARD_LIST) return;
+  if (id != IDC_CARD_LIST || filling_) return;
   view.Enable(IDC_LIST_DELETE, view.SelectedListRow(IDC_CARD_LIST) >= 0);
 }
 

@@ -44,6 +44,7 @@ class CardListDialog : public DialogLogic {
   SettingProgram& program_;
   std::unordered_map<std::uintptr_t, std::unique_ptr<std::u16string>> keys_;
   bool destroyed_ = false;
+  bool filling_ = false;  // rows being added: their notifications wait for the end
   bool outlivesLoop_ = false;  // its loop has ended; it frees itself with its window
 };
 

@@ -61,6 +61,8 @@ void LookUpRecord(SettingProgram& program, DialogView& view) {
   CardIdentity permuted{};
   char16_t path[kRecordPathSize];
   FormatRecordPath(RecordKeyValue(identity, permuted), path);
+  // The process-wide copy names the card last shown: the card list marks its row.
+  state.card.permuted = permuted;
   RegKey key(program.ports.registry);
   if (key.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) != RegResult::Ok) return;
 

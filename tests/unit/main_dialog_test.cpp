@@ -4,10 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "card/identity.h"
+#include "setting/card_list.h"
 #include "setting/main_dialog.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
 #include "tests/fakes/setting_fakes.h"
+#include "store/shared_names.h"
 #include "tests/unit/card_test_support.h"
 
 namespace orvane {
@@ -135,6 +138,36 @@ TEST_F(MainDialogTest, ReadWithACardOnTheReaderShowsItAtOnce) {
   ExpectRemovalControls(false);  // no record, so no action
   EXPECT_EQ(rig.program.state.reading, 0);
   EXPECT_THAT(rig.messages.shown, ::testing::IsEmpty());
+}
+
+// The card list marks the card last shown here; a card read must leave its
+// permuted identity where the list looks, with a record or without one.
+TEST_F(MainDialogTest, TheCardListMarksTheCardTheReadShowed) {
+  FelicaOn(kAcsName);
+  Start();
+  const CardIdentity identity = cardtest::Felica();
+  CardIdentity permuted;
+  char16_t path[kRecordPathSize];
+  FormatRecordPath(RecordKeyValue(identity, permuted), path);
+  rig.registry.SetString(u"" ORVANE_KEY_PATH_TEXT u"\\0badcafe", names::kComment,
+                         u"2023/07/01 12:34:56 other card");
+  for (bool recorded : {false, true}) {
+    if (recorded) rig.registry.SetString(path, names::kComment, u"2023/07/02 08:00:00 this card");
+    Press(IDC_READ);
+    ASSERT_EQ(rig.program.state.card.identity, identity) << "recorded " << recorded;
+    FakeDialogView listView;
+    AddCardListControls(listView, ListMetrics{600, 2, 17});
+    CardListDialog list(rig.program);
+    listView.logic = &list;
+    listView.notifyListChanges = true;
+    list.OnInit(listView);
+    const int row = listView.SelectedListRow(IDC_CARD_LIST);
+    char16_t time[kTextSize] = {};
+    if (row >= 0) listView.GetListText(IDC_CARD_LIST, row, 0, time, kTextSize);
+    EXPECT_EQ(std::u16string(time), recorded ? u"2023/07/02 08:00:00" : u"") << "recorded " << recorded;
+    EXPECT_EQ(listView.At(IDC_LIST_DELETE).enabled, recorded) << "recorded " << recorded;
+    list.OnCommand(listView, IDC_LIST_CLOSE, 0);
+  }
 }
 
 TEST_F(MainDialogTest, CardKindLabels) {

@@ -41,7 +41,8 @@
 //   lv-selected ID [ROW...]     exactly these rows are selected (none: no ROW)
 //   lv-select ID ROW            selects (and focuses) only this row
 //   msgbox CAPTION [timeout=MS] waits for a message box of the target with this
-//                               caption ("*": any); it becomes the current box
+//                               caption ("*": any): a #32770 window that no
+//                               `window` step chose; it becomes the current box
 //   msgbox-text TEXT            the box's text (the static with id 0xFFFF)
 //   msgbox-buttons ID...        the box has exactly these buttons (1 OK,
 //                               2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No)
@@ -280,6 +281,9 @@ class Driver {
   std::wstring outDir_;
   DWORD timeout_;
   HWND dialog_ = nullptr;
+  // Every window a `window` step chose: a program's other dialogs are
+  // #32770 windows too and must never count as its message boxes.
+  std::vector<HWND> dialogs_;
   HWND box_ = nullptr;
   DWORD pid_ = 0;
   HANDLE process_ = nullptr;
@@ -364,12 +368,13 @@ class Driver {
     const std::wstring* title;  // null: any
     const std::wstring* cls;    // null: any
     DWORD pid;                  // 0: any
-    HWND exclude;
+    const std::vector<HWND>* exclude;  // null: none
     HWND found;
   };
   static BOOL CALLBACK matchWindow(HWND hwnd, LPARAM lp) {
     auto* m = reinterpret_cast<Match*>(lp);
-    if (hwnd == m->exclude || !IsWindowVisible(hwnd)) return TRUE;
+    if (!IsWindowVisible(hwnd)) return TRUE;
+    if (m->exclude && std::find(m->exclude->begin(), m->exclude->end(), hwnd) != m->exclude->end()) return TRUE;
     if (m->pid) {
       DWORD pid = 0;
       GetWindowThreadProcessId(hwnd, &pid);
@@ -389,14 +394,14 @@ class Driver {
     m->found = hwnd;
     return FALSE;
   }
-  HWND findTop(const std::wstring& title, const std::wstring& cls, DWORD pid, HWND exclude) {
+  HWND findTop(const std::wstring& title, const std::wstring& cls, DWORD pid, const std::vector<HWND>* exclude) {
     Match m{title == L"*" ? nullptr : &title, cls.empty() ? nullptr : &cls, pid, exclude, nullptr};
     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&m));
     return m.found;
   }
   HWND findBox(const std::wstring& title) {
     static const std::wstring kDialogClass = L"#32770";
-    return findTop(title, kDialogClass, pid_, dialog_);
+    return findTop(title, kDialogClass, pid_, &dialogs_);
   }
 
   struct ThreadWindow { DWORD thread; HWND found; };
@@ -724,6 +729,7 @@ bool Driver::run(const Step& s) {
       Sleep(20);
     }
     dialog_ = hwnd;
+    if (std::find(dialogs_.begin(), dialogs_.end(), hwnd) == dialogs_.end()) dialogs_.push_back(hwnd);
     box_ = nullptr;
     adopt(hwnd);
     // Until its first paint the dialog may still be initialising.

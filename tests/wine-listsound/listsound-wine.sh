@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# OrvaneSetting's card list (dialog 129) and recognition-sound dialog (158) end
+# to end under Wine, driven by the UI driver on the real windows. Records are
+# seeded with the project's own writer and reg; the card comes from the test
+# felica.dll; sndPlaySoundW, HtmlHelpW and RegSetValueExW are seen in a relay
+# trace limited to them, the file played in winmm's trace.
+#   listsound-wine.sh XVFB_STATE_DIR CASE
+#   list        three records listed, the shown card's row selected; delete
+#               after Yes (144, row and key gone), keep after No, refused
+#               delete (141, row stays); F1 asks for context 8; the main
+#               dialog's read timer ticks while the list is open
+#   sound       the dialog without a sound key, save with "しない", 151 for a
+#               missing file and a folder, save with a .wav and the wait box;
+#               the key's values and byte counts; a card read then plays the
+#               saved file; F1 asks for 6 and 10; the read timer ticks while
+#               the sound dialog is open
+#   close-main  the main dialog closed while the sound dialog is open: the
+#               sound dialog stays and works, the program ends (code 0) when
+#               it is closed too
+# Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+xstate=$1 case=$2
+# shellcheck source=../wine-ui/ui-lib.sh
+. "$here/../wine-ui/ui-lib.sh"
+ui_init listsound "$xstate" "$case"
+for f in OrvaneSetting.exe orvane-write-record.exe felica.dll; do
+  [ -f "$UI_BIN/$f" ] || { echo "SKIP: $UI_BIN/$f not built"; exit 77; }
+done
+
+CARD=012E4CD82A1B3C4D03014B024F4993FF
+CARD_KEY=49c1009  # its record key
+KEY='HKLM\Software\Brindle\Orvane'
+SOUND_KEY="$KEY\\sound"
+
+# The library where the program looks for it, replaced by rename so that a
+# running process never sees a half-written file.
+libdir="$UI_PREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
+mkdir -p "$libdir"
+if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
+  cp "$UI_BIN/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
+fi
+export ORVANE_TEST_FELICA_CARD
+ORVANE_TEST_FELICA_CARD=$(ui_winpath "$UI_OUT/card")
+printf '%s' "$CARD" >"$UI_OUT/card"
+
+# A short, valid wave file inside the prefix.
+wavdir="$UI_PREFIX/drive_c/orvane-test"
+WAV='C:\orvane-test\ding.wav'
+mkdir -p "$wavdir"
+[ -s "$wavdir/ding.wav" ] || python3 - "$wavdir/ding.wav" <<'PY'
+import sys, wave
+w = wave.open(sys.argv[1], "wb")
+w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)
+w.writeframes(b"\0\0" * 800)
+w.close()
+PY
+
+# reg query shows garbage for a REG_SZ of 0 bytes; reg export does not.
+reg_value() {  # reg_value KEY NAME: the value as reg export writes it, empty when missing
+  local file=$UI_OUT/export.reg name=$2
+  rm -f "$file"
+  ui_run reg export "$1" "$(ui_winpath "$file")" /y >/dev/null 2>&1 || return 0
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | grep -F "\"$name\"=" | cut -d= -f2-
+}
+expect_value() {  # expect_value KEY NAME VALUE (as reg export writes it)
+  local is; is=$(reg_value "$1" "$2")
+  [ "$is" = "$3" ] || ui_fail "$1 $2 is [$is], expected [$3]"
+}
+# Only the whole Orvane key is ours to remove: every case starts from a
+# registry without records and without a sound key.
+ui_run reg delete "$KEY" /f >/dev/null 2>&1
+
+# The help file beside the program, as HtmlHelpW must be given it.
+help_path=$(ui_winpath "$UI_BIN/Orvane.chm")
+logged() { printf 'L"%s"' "${1//\\/\\\\}"; }  # a text as the relay trace shows it
+help_calls() {  # the contexts HtmlHelpW was asked for with that file, in order
+  ui_relay_calls hhctrl.ocx.HtmlHelpW | grep -F "$(logged "$help_path"),0000000f," | sed 's/.*,//'
+}
+all_help_calls() { ui_relay_calls hhctrl.ocx.HtmlHelpW | wc -l; }
+
+run_program() {  # run_program DRIVER_SCRIPT: starts, drives, expects exit code 0
+  UI_WINEDEBUG=trace+winmm UI_RELAY='winmm.sndPlaySoundW;hhctrl.ocx.HtmlHelpW;advapi32.RegSetValueExW' ui_start "$UI_BIN/OrvaneSetting.exe"
+  ui_drive "$here/$1" || ui_fail "driver exit code $?"
+  ui_wait_exit 10; local rc=$?
+  [ $rc -eq 0 ] || ui_fail "exit code $rc, expected 0"
+}
+
+case $case in
+  list)
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" user secret HOST 0x10 5 >/dev/null ||
+      ui_fail "cannot write the card's record"
+    # Known comments; Wine returns sub-keys in name order.
+    ui_run reg add "$KEY\\$CARD_KEY" /v comment /t REG_SZ /d '2024/01/02 03:04:05 社員証' /f >/dev/null
+    ui_run reg add "$KEY\\1a2b3c4d" /v comment /t REG_SZ /d '2023/07/01 12:34:56 予備カード' /f >/dev/null
+    ui_run reg add "$KEY\\7f000001" /v comment /t REG_SZ /d '2022/12/31 23:59:59 ' /f >/dev/null
+    # A sub-key makes RegDeleteKeyW refuse the record.
+    ui_run reg add "$KEY\\7f000001\\child" /f >/dev/null
+    ui_run reg add "$KEY\\2000abcd" /v data /t REG_BINARY /d 00 /f >/dev/null  # no comment: not listed
+    ui_run reg add "$SOUND_KEY" /v flag /t REG_DWORD /d 0 /f >/dev/null       # no comment: not listed
+    run_program list.ui
+    ui_run reg query "$KEY\\1a2b3c4d" >/dev/null 2>&1 && ui_fail "the deleted record's key is still there"
+    for k in "$CARD_KEY" 7f000001; do
+      ui_run reg query "$KEY\\$k" >/dev/null 2>&1 || ui_fail "record $k is gone, it was kept"
+    done
+    [ "$(help_calls | tr '\n' ' ')" = "00000008 " ] ||
+      ui_fail "HtmlHelpW contexts [$(help_calls | tr '\n' ' ')] (of $(all_help_calls) calls), expected [00000008]"
+    echo "PASS list: 3 rows, the card's row selected; 144 after Yes, 141 refused, kept after No; help context 8; the read timer ticked under the list"
+    ;;
+  sound)
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" user secret HOST 0x10 5 >/dev/null ||
+      ui_fail "cannot write the card's record"
+    sets() {  # "NAME TYPE BYTES;" of each RegSetValueExW call of the run
+      ui_relay_calls advapi32.RegSetValueExW |
+        sed -n 's/^[0-9a-f]*,[0-9a-f]* L"\([a-z]*\)",00000000,\([0-9a-f]*\),[0-9a-f]*.*,\([0-9a-f]*\)$/\1 \2 \3/p' | tr '\n' ';'
+    }
+    # Save with "しない" into a registry without the sound key.
+    run_program sound-never.ui
+    expect_value "$SOUND_KEY" flag dword:00000000
+    expect_value "$SOUND_KEY" file '""'
+    expect_value "$SOUND_KEY" sync dword:00000000
+    # Flag, file, sync in this order; "file" of 0 bytes.
+    want="flag 00000004 00000004;file 00000001 00000000;sync 00000004 00000004;"
+    [ "$(sets)" = "$want" ] || ui_fail "RegSetValueExW calls [$(sets)], expected [$want]"
+    [ -z "$(ui_relay_calls winmm.sndPlaySoundW)" ] || ui_fail "sndPlaySoundW without a sound chosen"
+    # Save with the wav and the wait box; a read then plays it.
+    run_program sound.ui
+    expect_value "$SOUND_KEY" flag dword:00000001
+    expect_value "$SOUND_KEY" file "\"${WAV//\\/\\\\}\""
+    expect_value "$SOUND_KEY" sync dword:00000001
+    # 2 bytes a character, no terminator.
+    want="flag 00000004 00000004;file 00000001 $(printf '%08x' $((2 * ${#WAV})));sync 00000004 00000004;"
+    [ "$(sets)" = "$want" ] || ui_fail "RegSetValueExW calls [$(sets)], expected [$want]"
+    # The first read came before the save (mode 0: silent), the second after
+    # it. The trace shows sndPlaySoundW's flags; the file it was given is
+    # what winmm's own trace names when it plays (on a thread of its own).
+    plays=$(ui_relay_calls winmm.sndPlaySoundW)
+    [ "$(wc -l <<<"$plays")" -eq 1 ] && [ "${plays##*,}" = 00000001 ] ||
+      ui_fail "sndPlaySoundW calls [$plays], expected one with SND_ASYNC (1) alone"
+    played=$(sed -n 's/.*trace:winmm:proc_PlaySound SoundName=\(.*\) !\r\{0,1\}$/\1/p' "$UI_OUT/program.log")
+    [ "$played" = "$(logged "$WAV")" ] || ui_fail "winmm played [$played], expected [$(logged "$WAV")]"
+    [ "$(help_calls | tr '\n' ' ')" = "00000006 0000000a " ] ||
+      ui_fail "HtmlHelpW contexts [$(help_calls | tr '\n' ' ')] (of $(all_help_calls) calls), expected [00000006 0000000a]"
+    echo "PASS sound: no-key state, saves with しない and with $WAV and the wait box (flag, file of 2n bytes, sync), three 151 refusals; one sndPlaySoundW($WAV, SND_ASYNC) at the read after the save, the read timer ticking under the sound dialog; help contexts 6 and 10"
+    ;;
+  close-main)
+    run_program close-main.ui
+    echo "PASS close-main: the sound dialog outlived the main dialog, exit code 0 after it closed"
+    ;;
+  *) echo "unknown case $case"; exit 2 ;;
+esac
+exit 0
