@@ -37,8 +37,17 @@ RegResult WriteDword(RegistryPort& registry, RegKeyHandle key, const char16_t* n
 bool WriteRunValue(SettingProgram& program, RegKeyHandle runKey) {
   char16_t path[kTextSize];
   if (!PathBesideProgram(program, names::kCheckerExe, path, kTextSize)) return false;
-  return SetTextValue(program.ports.registry, runKey, names::kRunValue, path, TextLength(path)) ==
-         RegResult::Ok;
+  // The count leaves the terminator out, but the zero after the path lets the
+  // registry store it all the same (RegSetValueExW counts it in): Windows
+  // itself reads this value at logon, and a terminated text is what it expects.
+  const std::size_t length = TextLength(path);
+  unsigned char bytes[2 * kTextSize + 2] = {};
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[2 * i] = static_cast<unsigned char>(path[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<unsigned char>(path[i] >> 8);
+  }
+  return program.ports.registry.SetValue(runKey, names::kRunValue, regtype::kSz, bytes,
+                                         static_cast<uint32_t>(2 * length)) == RegResult::Ok;
 }
 
 // Switching the action off: the autostart value goes and a running checker

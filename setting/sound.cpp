@@ -203,6 +203,22 @@ void SoundDialog::Browse(DialogView& view) {
   view.SetText(IDC_SOUND_FILE, chosen);
 }
 
+namespace {
+
+// CBN_SETFOCUS/CBN_KILLFOCUS, EN_SETFOCUS/EN_KILLFOCUS, BN_SETFOCUS/BN_KILLFOCUS.
+bool IsFocusNotification(int id, int code) {
+  switch (id) {
+    case IDC_SOUND_MODE:
+      return code == 3 || code == 4;
+    case IDC_SOUND_FILE:
+      return code == 0x100 || code == 0x200;
+    default:
+      return code == 6 || code == 7;
+  }
+}
+
+}  // namespace
+
 bool SoundDialog::OnCommand(DialogView& view, int id, int code) {
   switch (id) {
     case IDC_SOUND_SAVE:
@@ -215,7 +231,10 @@ bool SoundDialog::OnCommand(DialogView& view, int id, int code) {
       Browse(view);
       return true;
     default:
-      UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
+      // Focus moving between the controls is no choice of the user's: without
+      // this the focus given to the list at start would disable the file
+      // field of a dialog opened without a sound key.
+      if (!IsFocusNotification(id, code)) UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
       return true;
   }
 }

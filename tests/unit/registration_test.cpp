@@ -498,7 +498,9 @@ TEST_F(RegistrationTest, TheRunValueNamesTheCheckerBesideThisProgram) {
   FakeRegistry::Value run;
   ASSERT_TRUE(rig.registry.GetValue(RegRoot::CurrentUser, kRunKey, kRunValue, &run));
   EXPECT_EQ(run.type, regtype::kSz);
-  EXPECT_EQ(run.bytes, Utf16(kCheckerPath));  // no terminator
+  // Given without the terminator, stored with it: the zero after the text is
+  // counted in by the registry, as Windows' own reader of the value expects.
+  EXPECT_EQ(run.bytes, Utf16(kCheckerPath + std::u16string(1, u'\0')));
   // Under HKEY_CURRENT_USER only.
   EXPECT_FALSE(rig.registry.GetValue(RegRoot::LocalMachine, kRunKey, kRunValue, nullptr));
   EXPECT_THAT(rig.system.closeCalls, IsEmpty());  // a running checker is left alone
@@ -591,8 +593,9 @@ TEST_F(RegistrationTest, AModulePathWithoutRoomForTheCheckerFails) {
     EXPECT_EQ(t.rig.registry.GetString(RegRoot::CurrentUser, kRunKey, kRunValue, &run), c.written)
         << c.name;
     if (c.written) {
-      EXPECT_EQ(run.size(), 259u) << c.name;
-      EXPECT_EQ(run.substr(run.size() - 18), u"\\OrvaneChecker.exe") << c.name;
+      ASSERT_EQ(run.size(), 260u) << c.name;  // 259 characters and the stored terminator
+      EXPECT_EQ(run.back(), u'\0') << c.name;
+      EXPECT_EQ(run.substr(run.size() - 19, 18), u"\\OrvaneChecker.exe") << c.name;
     }
     EXPECT_EQ(t.Dword(u"type"), 0u) << c.name;
     EXPECT_EQ(t.Has(u"interval"), c.written) << c.name;

@@ -176,6 +176,28 @@ TEST_F(SoundTest, TheDialogStartsFromTheStoredChoice) {
   }
 }
 
+TEST_F(SoundTest, FocusMovingIsNoChoiceButASelectionChangeIs) {
+  // No key: the controls start enabled, and the focus the list gets at start
+  // (CBN_SETFOCUS) or that moves on (EN_KILLFOCUS, BN_SETFOCUS) keeps them so.
+  SettingRig rig;
+  FakeDialogView view;
+  AddSoundDialogControls(view);
+  SoundDialog dialog(rig.program);
+  dialog.OnInit(view);
+  const struct {
+    int id, code;
+  } focus[] = {{IDC_SOUND_MODE, 3}, {IDC_SOUND_MODE, 4}, {IDC_SOUND_FILE, 0x100},
+               {IDC_SOUND_FILE, 0x200}, {IDC_SOUND_WAIT, 6}, {IDC_SOUND_WAIT, 7}};
+  for (const auto& f : focus) {
+    dialog.OnCommand(view, f.id, f.code);
+    EXPECT_TRUE(view.At(IDC_SOUND_FILE).enabled) << f.id << "/" << f.code;
+  }
+  dialog.OnCommand(view, IDC_SOUND_MODE, 1);  // CBN_SELCHANGE with "しない" selected
+  EXPECT_FALSE(view.At(IDC_SOUND_FILE).enabled);
+  EXPECT_FALSE(view.At(IDC_SOUND_BROWSE).enabled);
+  EXPECT_FALSE(view.At(IDC_SOUND_WAIT).enabled);
+}
+
 TEST_F(SoundTest, ChangingTheModeSwitchesTheFileControlsButNotTheTick) {
   Open();
   view.At(IDC_SOUND_WAIT).checked = true;

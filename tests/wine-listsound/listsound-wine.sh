@@ -24,7 +24,7 @@ xstate=$1 case=$2
 # shellcheck source=../wine-ui/ui-lib.sh
 . "$here/../wine-ui/ui-lib.sh"
 ui_init listsound "$xstate" "$case"
-for f in OrvaneSetting.exe orvane-write-record.exe felica.dll; do
+for f in OrvaneSetting.exe orvane-write-record.exe orvane-read-value.exe felica.dll; do
   [ -f "$UI_BIN/$f" ] || { echo "SKIP: $UI_BIN/$f not built"; exit 77; }
 done
 
@@ -56,12 +56,12 @@ w.writeframes(b"\0\0" * 800)
 w.close()
 PY
 
-# reg query shows garbage for a REG_SZ of 0 bytes; reg export does not.
-reg_value() {  # reg_value KEY NAME: the value as reg export writes it, empty when missing
-  local file=$UI_OUT/export.reg name=$2
-  rm -f "$file"
-  ui_run reg export "$1" "$(ui_winpath "$file")" /y >/dev/null 2>&1 || return 0
-  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | grep -F "\"$name\"=" | cut -d= -f2-
+# reg query shows garbage for a REG_SZ of 0 bytes, and reg export drops the
+# last character of a string stored without terminator: the value exactly as
+# stored, in reg export's notation.
+reg_value() {  # reg_value KEY NAME: the value, empty when missing
+  local root=${1%%\\*} path=${1#*\\}
+  ui_run "$UI_BIN/orvane-read-value.exe" "$root" "$path" "$2" | tr -d '\r' | head -n 1
 }
 expect_value() {  # expect_value KEY NAME VALUE (as reg export writes it)
   local is; is=$(reg_value "$1" "$2")

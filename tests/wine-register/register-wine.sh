@@ -18,7 +18,7 @@ xstate=$1 case=$2
 # shellcheck source=../wine-ui/ui-lib.sh
 . "$here/../wine-ui/ui-lib.sh"
 ui_init register "$xstate" "$case"
-for f in OrvaneSetting.exe OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe felica.dll; do
+for f in OrvaneSetting.exe OrvaneChecker.exe orvane-write-record.exe orvane-close-checker.exe orvane-read-value.exe felica.dll; do
   [ -f "$UI_BIN/$f" ] || { echo "SKIP: $UI_BIN/$f not built"; exit 77; }
 done
 
@@ -74,6 +74,15 @@ export_key() {  # export_key KEY FILE
 value_in() {  # value_in FILE NAME
   sed -n "s/^\"$2\"=//p" "$1"
 }
+# A text value exactly as stored: Wine's reg export drops the last character
+# of a string stored without terminator, as ours are.
+stored_text() {  # stored_text HKLM|HKCU PATH NAME
+  ui_run "$UI_BIN/orvane-read-value.exe" "$1" "$2" "$3" | tr -d '\r' | head -n 1
+}
+# The record's sub-key in an export (the one card of the tests).
+record_path_in() {  # record_path_in FILE
+  sed -n 's/^\[HKEY_LOCAL_MACHINE\\\(SOFTWARE\\Brindle\\Orvane\\[0-9a-f]*\)\]$/\1/p' "$1" | head -n 1
+}
 # The card records in an export: the key lines below the Orvane key.
 records_in() { grep -cF "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindle\\Orvane\\" "$1"; }
 # RegSetValueExW calls of a log that set a value of the record or the
@@ -125,7 +134,11 @@ case $case in
     # The record as the checker and the logon component will read it.
     export_key "$ORVANE_KEY" "$UI_OUT/record.reg" || ui_fail "no Orvane key after the registration"
     same_or_fail "card records" "$(records_in "$UI_OUT/record.reg")" 1
-    comment=$(value_in "$UI_OUT/record.reg" comment)
+    record_path=$(record_path_in "$UI_OUT/record.reg")
+    comment=$(stored_text HKLM "$record_path" comment)
+    # Stored as the readers expect: the characters only, no terminator.
+    same_or_fail "comment bytes" "$(ui_run "$UI_BIN/orvane-read-value.exe" HKLM "$record_path" comment | tr -d '\r' | sed -n 2p)" \
+      "bytes=$((2 * (${#comment} - 2)))"
     grep -qE '^"[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} 受付の端末"$' <<<"$comment" ||
       ui_fail "comment $comment"
     same_or_fail type "$(value_in "$UI_OUT/record.reg" type)" dword:00000011
@@ -187,8 +200,8 @@ case $case in
     same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log" | cut -d' ' -f1,2)" "comment 00000001"
     export_key "$ORVANE_KEY" "$UI_OUT/after.reg"
     same_or_fail "values but comment" "$(grep -v '^"comment"=' "$UI_OUT/after.reg")" "$(grep -v '^"comment"=' "$UI_OUT/before.reg")"
-    grep -qE '^"comment"="[0-9/]{10} [0-9:]{8} 二階の端末"$' "$UI_OUT/after.reg" ||
-      ui_fail "comment $(value_in "$UI_OUT/after.reg" comment)"
+    comment=$(stored_text HKLM "$(record_path_in "$UI_OUT/after.reg")" comment)
+    grep -qE '^"[0-9/]{10} [0-9:]{8} 二階の端末"$' <<<"$comment" || ui_fail "comment $comment"
     # Owner and style of every box: only question 139 belongs to the dialog.
     dialog=$(sed -n 's/.*Ret  user32\.CreateDialogParamW() retval=\([0-9a-f]*\) .*/\1/p' "$UI_OUT/program.log" | head -1)
     [ -n "$dialog" ] || ui_fail "no CreateDialogParamW in the trace"
