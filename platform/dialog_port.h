@@ -54,6 +54,9 @@ class DialogView {
   virtual bool GetListText(int id, int row, int column, char16_t* out, int capacity) = 0;
   virtual std::uintptr_t ListRowValue(int id, int row) = 0;
   virtual void DeleteListRow(int id, int row) = 0;
+  // Around adding many rows: the list is drawn once, at the end.
+  virtual void BeginListFill(int id) = 0;
+  virtual void EndListFill(int id) = 0;
 
   virtual void SetTimer(int timerId, uint32_t periodMs) = 0;
   virtual void KillTimer(int timerId) = 0;

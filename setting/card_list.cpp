@@ -74,6 +74,7 @@ void CardListDialog::FillCardList(DialogView& view) {
   // all rows so far: asked once at the end instead, the fill stays linear.
   filling_ = true;
   bool added = false;
+  view.BeginListFill(IDC_CARD_LIST);
 
   for (uint32_t index = 0;; ++index) {
     char16_t name[kSubKeyNameSize] = {};
@@ -104,6 +105,7 @@ void CardListDialog::FillCardList(DialogView& view) {
     if (current != 0 && ParseRecordKey(name) == current) remembered = row;
   }
 
+  view.EndListFill(IDC_CARD_LIST);
   filling_ = false;
   if (added) OnNotify(view, IDC_CARD_LIST, 0);
   if (remembered >= 0) view.SelectListRow(IDC_CARD_LIST, remembered);

@@ -206,6 +206,17 @@ void WinDialogView::DeleteListRow(int id, int row) {
   if (HWND item = Item(id)) SendMessageW(item, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
 }
 
+void WinDialogView::BeginListFill(int id) {
+  if (HWND item = Item(id)) SendMessageW(item, WM_SETREDRAW, FALSE, 0);
+}
+
+void WinDialogView::EndListFill(int id) {
+  HWND item = Item(id);
+  if (item == nullptr) return;
+  SendMessageW(item, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(item, nullptr, TRUE);
+}
+
 void WinDialogView::SetTimer(int timerId, uint32_t periodMs) {
   ::SetTimer(hwnd_, static_cast<UINT_PTR>(timerId), periodMs, nullptr);
 }

@@ -40,6 +40,8 @@ class WinDialogView : public DialogView {
   bool GetListText(int id, int row, int column, char16_t* out, int capacity) override;
   std::uintptr_t ListRowValue(int id, int row) override;
   void DeleteListRow(int id, int row) override;
+  void BeginListFill(int id) override;
+  void EndListFill(int id) override;
   void SetTimer(int timerId, uint32_t periodMs) override;
   void KillTimer(int timerId) override;
   void Center() override;

@@ -153,6 +153,12 @@ void FakeDialogView::NotifyList(int id, int code) {
   if (logic) logic->OnNotify(*this, id, code);
 }
 
+void FakeDialogView::BeginListFill(int id) { ++At(id).fillDepth; }
+
+void FakeDialogView::EndListFill(int id) {
+  if (--At(id).fillDepth < 0) misuse.push_back("list fill ended twice");
+}
+
 void FakeDialogView::SetTimer(int timerId, uint32_t periodMs) { timers[timerId] = periodMs; }
 
 void FakeDialogView::KillTimer(int timerId) { timers.erase(timerId); }

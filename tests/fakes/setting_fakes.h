@@ -47,6 +47,7 @@ struct FakeControl {
   int selectedRow = -1;
   ListMetrics metrics;
   int textLimit = 0;  // 0: the control's default
+  int fillDepth = 0;  // BeginListFill without EndListFill yet
 };
 
 // A dialog whose controls exist as the test declares them. Reading or
@@ -91,6 +92,8 @@ class FakeDialogView : public DialogView {
   bool GetListText(int id, int row, int column, char16_t* out, int capacity) override;
   std::uintptr_t ListRowValue(int id, int row) override;
   void DeleteListRow(int id, int row) override;
+  void BeginListFill(int id) override;
+  void EndListFill(int id) override;
   void SetTimer(int timerId, uint32_t periodMs) override;
   void KillTimer(int timerId) override;
   void Center() override { ++centred; }

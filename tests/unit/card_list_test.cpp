@@ -161,6 +161,8 @@ TEST_F(CardListTest, RowsAndTheShownCardsSelection) {
     EXPECT_EQ(dialog.KeyCopyCount(), 2u);
     EXPECT_EQ(rig.registry.OpenHandleCount(), 0u);
     EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(list.fillDepth, 0);  // drawn again once the rows are in
+    EXPECT_TRUE(view.misuse.empty());
   }
 }
 
