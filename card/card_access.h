@@ -34,6 +34,7 @@ constexpr int kCardKindUnknown = 255;
 constexpr int kCardKindMifare = 1;
 constexpr int kCardKindShortAtr = 2;
 constexpr int kCardKindFelica = 4;
+constexpr int kCardKindRefusedType = 8;  // card-type byte 8 from a PaSoRi reader
 
 struct ReaderEntry {
   char16_t name[kReaderNameSize];

@@ -32,7 +32,9 @@ void RefuseCard(SettingProgram& program, DialogView& view) {
 
 }  // namespace
 
-bool IsUnusableCardKind(int cardKind) { return cardKind == kCardKindShortAtr || cardKind == 8; }
+bool IsUnusableCardKind(int cardKind) {
+  return cardKind == kCardKindShortAtr || cardKind == kCardKindRefusedType;
+}
 
 void ReadAccountNames(SettingProgram& program, char16_t (&target)[kTextSize]) {
   SettingState& state = program.state;
