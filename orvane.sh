@@ -16,6 +16,7 @@ PACKAGES=(
   pcscd libpcsclite-dev vsmartcard-vpcd pcsc-tools
   xvfb xauth x11-utils fonts-noto-cjk imagemagick
   python3 file
+  msitools wixl fp-utils fp-compiler fp-units-fcl fp-units-misc fpc-source-3.2.2 python3-chm libchm-bin
 )
 
 log() { printf '== %s\n' "$*" >&2; }
