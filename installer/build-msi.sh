@@ -23,10 +23,12 @@ done
 shortcut_name='Orvane 設定'
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-# wixl takes source paths relative to where it runs, not absolute ones.
-relbin=$(realpath --relative-to="$root" "$bin")
-(cd "$root" && wixl -a x86 -D Version="$version" -D BinDir="$relbin" -D SourceDir=. \
-  -o "$tmp/orvane.msi" installer/orvane.wxs)
+# wixl takes source paths relative to where it runs, not absolute ones, and
+# leaves an Icon folder there: it runs in the scratch folder, over links.
+ln -s "$root" "$tmp/src"
+ln -s "$(cd "$bin" && pwd)" "$tmp/bin"
+(cd "$tmp" && wixl -a x86 -D Version="$version" -D BinDir=bin -D SourceDir=src \
+  -o orvane.msi src/installer/orvane.wxs)
 printf '\r\n\r\n932\t_ForceCodepage\r\n' > "$tmp/_ForceCodepage.idt"
 msibuild "$tmp/orvane.msi" -i "$tmp/_ForceCodepage.idt"
 msibuild "$tmp/orvane.msi" -q "UPDATE Shortcut SET Name = '$shortcut_name' WHERE Shortcut = 'SettingShortcut'"
