@@ -79,6 +79,8 @@ void LookUpRecord(SettingProgram& program, DialogView& view) {
   CardIdentity permuted{};
   char16_t path[kRecordPathSize];
   FormatRecordPath(RecordKeyValue(identity, permuted), path);
+  // The shown card's permuted identity stays: the card list selects its row by it.
+  state.card.permuted = permuted;
   RegKey key(program.ports.registry);
   if (key.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) != RegResult::Ok) return;
 

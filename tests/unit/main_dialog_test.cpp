@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "setting/card_list.h"
 #include "setting/main_dialog.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
@@ -135,6 +136,31 @@ TEST_F(MainDialogTest, ReadWithACardOnTheReaderShowsItAtOnce) {
   ExpectRemovalControls(false);  // no record, so no action
   EXPECT_EQ(rig.program.state.reading, 0);
   EXPECT_THAT(rig.messages.shown, ::testing::IsEmpty());
+}
+
+// The list dialog opened from here finds the card just read by its record
+// key: reading a card must leave that card's permuted identity behind.
+TEST_F(MainDialogTest, TheCardListSelectsTheCardJustRead) {
+  FelicaOn(kAcsName);
+  CardIdentity permuted{};
+  char16_t key[kRecordKeyTextSize];
+  FormatRecordKey(RecordKeyValue(cardtest::Felica(), permuted), key);
+  const std::u16string parent = u"SOFTWARE\\Brindle\\Orvane\\";
+  for (const std::u16string& k : {std::u16string(u"11"), std::u16string(key), std::u16string(u"ffff")}) {
+    rig.registry.SetString(parent + k, u"comment", u"2026/01/02 03:04:05 " + k);
+    rig.registry.SetBinary(parent + k, u"data", std::vector<unsigned char>(32, 0xA5));
+  }
+  Start();
+  Press(IDC_READ);
+
+  FakeDialogView listView;
+  AddCardListControls(listView, ListMetrics{600, 2, 17});
+  CardListDialog list{rig.program};
+  listView.logic = &list;
+  EXPECT_TRUE(list.OnInit(listView));
+  const int row = listView.SelectedListRow(IDC_CARD_LIST);
+  ASSERT_GE(row, 0) << "no row selected";
+  EXPECT_EQ(listView.At(IDC_CARD_LIST).rows[row].cells[1], std::u16string(key));
 }
 
 TEST_F(MainDialogTest, CardKindLabels) {
