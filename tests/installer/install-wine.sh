@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2015  # "A && pass || fail": pass only echoes, it cannot fail
 # install-wine.sh BIN_DIR WORK_DIR
 # The package built from installer/orvane.wxs over the 64-bit twins of the
 # programs (the 32-bit ones do not run on this Wine), installed in a Wine
@@ -108,7 +109,7 @@ wine_run msiexec /i "$(WINEDEBUG=-all wine_run winepath -w "$work/orvane-$curren
 # Uninstall.
 code=$(msiinfo export "$work/orvane-$newer.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
 wine_run msiexec /x "$code" /qn >/dev/null 2>&1
-left=$(ls "$unix_dir" 2>/dev/null | paste -sd,)
+left=$(find "$unix_dir" -mindepth 1 -printf "%f\n" 2>/dev/null | paste -sd,)
 [ -z "$left" ] && pass "uninstall: program folder empty or gone" || fail "uninstall: left in $dir: $left"
 [ -z "$(shortcut)" ] && pass "uninstall: shortcut removed" || fail "uninstall: shortcut still there"
 [ -z "$(installed_versions)" ] && pass "uninstall: no Add/Remove Programs entry" ||
