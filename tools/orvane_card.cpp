@@ -10,8 +10,16 @@
 #include "platform/std/std_clock_random.h"
 #include "platform/utf.h"
 #include "store/login_record.h"
+#include "tools/admin_commands.h"
 #include "tools/cli_common.h"
 #include "tools/reader_commands.h"
+
+#ifdef _WIN32
+#include "platform/win32/win_felica.h"
+#include "platform/win32/win_registry.h"
+#include "platform/win32/win_ui.h"
+#include "platform/win32/winscard_smartcard.h"
+#endif
 
 namespace orvane {
 
@@ -25,7 +33,11 @@ const char kUsage[] =
     "       orvane-card readers\n"
     "       orvane-card poll [--for checker|setting]\n"
     "       orvane-card watch [--for checker|setting]\n"
-    "Hex may be upper or lower case, with or without spaces between bytes.\n";
+    "       orvane-card records      (Windows) the login records of this PC\n"
+    "       orvane-card doctor       (Windows) what would stop sign-in or the checker\n"
+    "Hex may be upper or lower case, with or without spaces between bytes.\n"
+    "records and doctor exit with 0 (all well), 1 (a flagged record, a WARN line),\n"
+    "2 (bad arguments; no registry on this system) or 3 (a FAIL line; records key unreadable).\n";
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) WriteErr("orvane-card: " + problem + "\n");
@@ -185,6 +197,33 @@ int DecodeCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
+// records and doctor read the registry of this PC: the Windows build only.
+int AdminCommand(const std::string& command, const std::vector<std::string>& rest) {
+  if (!rest.empty()) return Usage(command + " takes no arguments");
+#ifdef _WIN32
+  WinRegistry registry;
+  std::string out;
+  int status;
+  if (command == "records") {
+    status = ListRecords(registry, out);
+  } else {
+    WinScardSmartCard smartCard;
+    WinFelica felica;
+    WinFiles files;
+    CardAccess cards(Flavour::Setting, smartCard, felica);
+    DoctorEnvironment env{registry, cards, files, sizeof(void*) == 4};
+    status = RunDoctor(env, out);
+  }
+  WriteOut(out);
+  return status;
+#else
+  WriteErr("orvane-card: " + command +
+           " reads the Windows registry, and this system has none; run orvane-card.exe on the "
+           "Windows PC\n");
+  return kAdminUsage;
+#endif
+}
+
 int Run(std::vector<std::string>& args, int argc, char** argv) {
   PrepareStandardStreams();
   if (args.size() < 2) return Usage("");
@@ -195,6 +234,9 @@ int Run(std::vector<std::string>& args, int argc, char** argv) {
   }
   if (command == "readers" || command == "poll" || command == "watch") {
     return RunReaderCommand(argc - 1, argv + 1);
+  }
+  if (command == "records" || command == "doctor") {
+    return AdminCommand(command, std::vector<std::string>(args.begin() + 2, args.end()));
   }
   if (command == "identity") {
     return IdentityCommand(std::vector<std::string>(args.begin() + 2, args.end()));
