@@ -135,14 +135,14 @@ struct Step {
   std::map<std::wstring, std::wstring> opts;
 };
 
-struct CommandSpec {
+struct StepSyntax {
   const wchar_t* name;
   int minArgs;
   int maxArgs;  // -1: any number
   const wchar_t* options;  // allowed option names, blank-separated
 };
 
-const CommandSpec kCommands[] = {
+const StepSyntax kCommands[] = {
     {L"id", 2, 2, L""},
     {L"timeout", 1, 1, L""},
     {L"sleep", 1, 1, L""},
@@ -182,13 +182,13 @@ const CommandSpec kCommands[] = {
     {L"host", 1, -1, L"timeout"},
 };
 
-const CommandSpec* findCommand(const std::wstring& name) {
+const StepSyntax* findCommand(const std::wstring& name) {
   for (const auto& c : kCommands)
     if (name == c.name) return &c;
   return nullptr;
 }
 
-bool optionAllowed(const CommandSpec& c, const std::wstring& key) {
+bool optionAllowed(const StepSyntax& c, const std::wstring& key) {
   std::wstring list = std::wstring(L" ") + c.options + L" ";
   return list.find(L" " + key + L" ") != std::wstring::npos;
 }
@@ -1056,16 +1056,16 @@ int wmain(int argc, wchar_t** argv) {
     step.source = raw.substr(first);
     std::wstring wide;
     std::string error;
-    const CommandSpec* spec = nullptr;
+    const StepSyntax* syntax = nullptr;
     if (!widen(raw, wide)) error = "not UTF-8";
     else if (tokenize(wide, step, error)) {
-      spec = findCommand(step.cmd);
+      syntax = findCommand(step.cmd);
       int n = static_cast<int>(step.args.size());
-      if (!spec) error = "unknown step " + shown(step.cmd);
-      else if (n < spec->minArgs || (spec->maxArgs >= 0 && n > spec->maxArgs)) error = "wrong number of arguments";
+      if (!syntax) error = "unknown step " + shown(step.cmd);
+      else if (n < syntax->minArgs || (syntax->maxArgs >= 0 && n > syntax->maxArgs)) error = "wrong number of arguments";
       else
         for (const auto& o : step.opts)
-          if (!optionAllowed(*spec, o.first)) error = "no option " + utf8(o.first) + " for " + utf8(step.cmd);
+          if (!optionAllowed(*syntax, o.first)) error = "no option " + utf8(o.first) + " for " + utf8(step.cmd);
     }
     if (!error.empty()) {
       out("script line " + std::to_string(line) + ": " + error + ": " + raw + "\n");
