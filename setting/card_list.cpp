@@ -15,12 +15,6 @@ constexpr int kSubKeyNameSize = 260;
 // Two column texts of up to 259 units, message 140 and the punctuation.
 constexpr int kQuestionSize = 3 * kTextSize + 8;
 
-// List dialogs whose loop ended before their window did.
-std::vector<std::unique_ptr<CardListDialog>>& Outliving() {
-  static std::vector<std::unique_ptr<CardListDialog>> dialogs;
-  return dialogs;
-}
-
 std::u16string RecordPath(const std::u16string& recordKey) {
   std::u16string path(names::kOrvaneKey);
   path += u'\\';
@@ -172,28 +166,15 @@ void CardListDialog::OnNotify(DialogView& view, int id, int code) {
 void CardListDialog::OnDestroy(DialogView& view) {
   // Also when the window goes some other way than through 終了.
   ReleaseKeyCopies();
-  destroyed_ = true;
   view.PostQuit();
-  if (!outlivesLoop_) return;
-  // Nothing reaches this logic once its window is gone: free it, last.
-  std::vector<std::unique_ptr<CardListDialog>>& outliving = Outliving();
-  for (auto it = outliving.begin(); it != outliving.end(); ++it) {
-    if (it->get() == this) {
-      std::unique_ptr<CardListDialog> self = std::move(*it);
-      outliving.erase(it);
-      return;  // self goes here
-    }
-  }
 }
 
 void CardListDialog::OnHelpKey() { ShowHelp(program_, HELP_CONTEXT_CARD_LIST); }
 
 void RunCardListDialog(SettingProgram& program) {
-  auto dialog = std::make_unique<CardListDialog>(program);
-  if (!program.ports.dialogs.Run(IDD_CARD_LIST, *dialog) || dialog->destroyed_) return;
-  // The window is still there and its host still calls this logic.
-  dialog->outlivesLoop_ = true;
-  Outliving().push_back(std::move(dialog));
+  // The runner returns once the window is gone: nothing calls this logic later.
+  CardListDialog dialog(program);
+  program.ports.dialogs.Run(IDD_CARD_LIST, dialog);
 }
 
 }  // namespace orvane

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 #include "setting/setting.h"
 
@@ -36,22 +35,16 @@ class CardListDialog : public DialogLogic {
   std::size_t KeyCopyCount() const { return keys_.size(); }
 
  private:
-  friend void RunCardListDialog(SettingProgram& program);
   void ReleaseKeyCopies();
   // The copy a row's value stands for; null when it is not one of ours.
   const std::u16string* KeyOf(std::uintptr_t value) const;
 
   SettingProgram& program_;
   std::unordered_map<std::uintptr_t, std::unique_ptr<std::u16string>> keys_;
-  bool destroyed_ = false;
   bool filling_ = false;  // rows being added: their notifications wait for the end
-  bool outlivesLoop_ = false;  // its loop has ended; it frees itself with its window
 };
 
-// Opens the list dialog and returns when its loop ends: when the dialog is
-// closed, or when a quit message meant for an outer loop (the main dialog
-// closed meanwhile) takes it first. The dialog then stays open and working,
-// and its logic lives until the window is destroyed.
+// Opens the list dialog and returns when it is closed.
 void RunCardListDialog(SettingProgram& program);
 
 }  // namespace orvane

@@ -10,11 +10,6 @@ namespace {
 
 constexpr int kMaxFileLength = kTextSize - 1;
 
-// Sound dialogs whose loop ended before their window did.
-std::vector<std::unique_ptr<SoundDialog>>& Outliving() {
-  static std::vector<std::unique_ptr<SoundDialog>> dialogs;
-  return dialogs;
-}
 
 bool IsPlayingMode(int32_t mode) { return mode == 1 || mode == 2; }
 
@@ -249,28 +244,15 @@ void SoundDialog::OnDropFile(DialogView& view, const char16_t* path) {
 }
 
 void SoundDialog::OnDestroy(DialogView& view) {
-  destroyed_ = true;
   view.PostQuit();
-  if (!outlivesLoop_) return;
-  // Nothing reaches this logic once its window is gone: free it, last.
-  std::vector<std::unique_ptr<SoundDialog>>& outliving = Outliving();
-  for (auto it = outliving.begin(); it != outliving.end(); ++it) {
-    if (it->get() == this) {
-      std::unique_ptr<SoundDialog> self = std::move(*it);
-      outliving.erase(it);
-      return;  // self goes here
-    }
-  }
 }
 
 void SoundDialog::OnHelpKey() { ShowHelp(program_, HELP_CONTEXT_SOUND); }
 
 void RunSoundDialog(SettingProgram& program) {
-  auto dialog = std::make_unique<SoundDialog>(program);
-  if (!program.ports.dialogs.Run(IDD_SOUND, *dialog) || dialog->destroyed_) return;
-  // The window is still there and its host still calls this logic.
-  dialog->outlivesLoop_ = true;
-  Outliving().push_back(std::move(dialog));
+  // The runner returns once the window is gone: nothing calls this logic later.
+  SoundDialog dialog(program);
+  program.ports.dialogs.Run(IDD_SOUND, dialog);
 }
 
 }  // namespace orvane

@@ -10,8 +10,6 @@
 #define ORVANE_SETTING_SOUND_H
 
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 #include "setting/setting.h"
 
@@ -28,10 +26,7 @@ bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings);
 int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait);
 // Plays the process-wide choice, asynchronously.
 void PlayRecognitionSound(SettingProgram& program);
-// Opens the sound dialog and returns when its loop ends: when the dialog is
-// closed, or when a quit message meant for an outer loop (the main dialog
-// closed meanwhile) takes it first. The dialog then stays open and working,
-// and its logic lives until the window is destroyed.
+// Opens the sound dialog and returns when it is closed.
 void RunSoundDialog(SettingProgram& program);
 
 // File field, browse button and wait box on for modes 1 and 2 only.
@@ -53,14 +48,11 @@ class SoundDialog : public DialogLogic {
   void OnHelpKey() override;
 
  private:
-  friend void RunSoundDialog(SettingProgram& program);
   void Save(DialogView& view);
   void Browse(DialogView& view);
 
   SettingProgram& program_;
   SoundSettings shown_;  // the dialog's own copy, read at start
-  bool destroyed_ = false;
-  bool outlivesLoop_ = false;  // its loop has ended; it frees itself with its window
 };
 
 }  // namespace orvane

@@ -308,7 +308,8 @@ bool FakeDialogRunner::Run(int templateId, DialogLogic& logic) {
   if (controls) controls(templateId, *view);
   logic.OnInit(*view);
   if (script) script(templateId, logic, *view);
-  if (keepOpenViews && !view->destroyed) openViews.push_back(std::move(view));
+  // As the real runner, it returns only with the dialog gone.
+  if (!view->destroyed) view->Destroy();
   return true;
 }
 

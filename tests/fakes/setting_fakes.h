@@ -240,10 +240,6 @@ class FakeDialogRunner : public DialogRunner {
   std::function<void(int templateId, DialogLogic& logic, FakeDialogView& view)> script;
   // Declares the nested dialog's controls before OnInit.
   std::function<void(int templateId, FakeDialogView& view)> controls;
-  // When set, a dialog still open when its run ends (its loop was ended by
-  // a quit meant for another loop) is kept here for the test to go on with.
-  bool keepOpenViews = false;
-  std::vector<std::unique_ptr<FakeDialogView>> openViews;
   bool Run(int templateId, DialogLogic& logic) override;
 };
 

@@ -414,39 +414,6 @@ TEST_F(CardListTest, RunOpensTemplate129AndF1AsksForContext8) {
   EXPECT_EQ(rig.help.calls[0].context, static_cast<uint32_t>(HELP_CONTEXT_CARD_LIST));
 }
 
-// Closing the main dialog while the list is open: the main dialog's quit
-// ends the list's loop, and the list must go on working until closed.
-TEST_F(CardListTest, ADialogWhoseLoopEndedEarlyKeepsWorkingUntilItIsClosed) {
-  Seed(u"a1", u"2023/07/01 12:34:56 one");
-  Seed(u"a2", u"2023/07/01 12:34:57 two");
-  rig.dialogs.keepOpenViews = true;
-  rig.dialogs.controls = [](int, FakeDialogView& v) {
-    AddCardListControls(v, ListMetrics{600, 2, 17});
-  };
-  RunCardListDialog(rig.program);
-  ASSERT_EQ(rig.dialogs.openViews.size(), 1u);
-  {
-    SettingRig other;
-    other.dialogs.controls = rig.dialogs.controls;
-    other.dialogs.script = [](int, DialogLogic& logic, FakeDialogView& v) {
-      logic.OnCommand(v, IDC_LIST_CLOSE, 0);
-    };
-    RunCardListDialog(other.program);
-  }
-  FakeDialogView& open = *rig.dialogs.openViews[0];
-  ASSERT_EQ(open.At(IDC_CARD_LIST).rows.size(), 2u);
-  open.SelectListRow(IDC_CARD_LIST, 0);
-  rig.messages.answers = {mb::kAnswerYes};
-  open.logic->OnCommand(open, IDC_LIST_DELETE, 0);
-  EXPECT_FALSE(rig.registry.KeyExists(RecordPath(u"a1")));
-  EXPECT_EQ(open.At(IDC_CARD_LIST).rows.size(), 1u);
-  ASSERT_EQ(rig.messages.shown.size(), 2u);
-  EXPECT_EQ(rig.messages.shown[1].owner, &open);
-  open.logic->OnCommand(open, IDC_LIST_CLOSE, 0);
-  EXPECT_TRUE(open.destroyed);
-  EXPECT_EQ(open.quits, 1);
-}
-
 TEST_F(CardListTest, ADialogThatCannotBeCreatedDoesNothing) {
   rig.dialogs.createSucceeds = false;
   RunCardListDialog(rig.program);

@@ -518,37 +518,5 @@ TEST_F(SoundTest, RunOpensTemplate158AndF1AsksForContext10) {
   EXPECT_EQ(rig.help.calls[0].context, static_cast<uint32_t>(HELP_CONTEXT_SOUND));
 }
 
-// Closing the main dialog while this one is open: the main dialog's quit
-// ends this dialog's loop, and the dialog must go on working until closed.
-TEST_F(SoundTest, ADialogWhoseLoopEndedEarlyKeepsWorkingUntilItIsClosed) {
-  rig.dialogs.keepOpenViews = true;
-  rig.dialogs.controls = [](int, FakeDialogView& v) { AddSoundDialogControls(v); };
-  RunSoundDialog(rig.program);
-  ASSERT_EQ(rig.dialogs.openViews.size(), 1u);
-  // Another dialog's run over the same stack before the first is used again.
-  {
-    SettingRig other;
-    other.dialogs.controls = [](int, FakeDialogView& v) { AddSoundDialogControls(v); };
-    other.dialogs.script = [](int, DialogLogic& logic, FakeDialogView& v) {
-      logic.OnCommand(v, IDC_SOUND_CANCEL, 0);
-    };
-    RunSoundDialog(other.program);
-  }
-  FakeDialogView& open = *rig.dialogs.openViews[0];
-  open.logic->OnHelpKey();
-  open.SelectItem(IDC_SOUND_MODE, 1);
-  open.At(IDC_SOUND_FILE).text = kWave;
-  open.logic->OnCommand(open, IDC_SOUND_SAVE, 0);
-  uint32_t flag = 0;
-  ASSERT_TRUE(rig.registry.GetDword(kKey, u"flag", &flag));
-  EXPECT_EQ(flag, 1u);
-  EXPECT_EQ(rig.program.state.sound.flag, 1);
-  ASSERT_EQ(rig.help.calls.size(), 1u);
-  EXPECT_EQ(rig.help.calls[0].context, static_cast<uint32_t>(HELP_CONTEXT_SOUND));
-  // Destroyed, its quit now ends the loop that runs (the program's).
-  EXPECT_TRUE(open.destroyed);
-  EXPECT_EQ(open.quits, 1);
-}
-
 }  // namespace
 }  // namespace orvane
