@@ -14,21 +14,15 @@
 #include "setting/string_table.h"
 #include "store/shared_names.h"
 #include "tests/fakes/setting_fakes.h"
+#include "tests/unit/record_test_support.h"
 
 namespace orvane {
 namespace {
 
+using recordtest::Utf16Bytes;
+
 const std::u16string kParent = names::kOrvaneKey;
 std::u16string RecordPath(const std::u16string& key) { return kParent + u"\\" + key; }
-
-std::vector<unsigned char> Utf16Bytes(const std::u16string& text) {
-  std::vector<unsigned char> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
-    bytes.push_back(static_cast<unsigned char>(c >> 8));
-  }
-  return bytes;
-}
 
 // The record key of an identity, as the main dialog leaves it behind.
 std::u16string KeyOf(const CardIdentity& permuted) {

@@ -10,11 +10,14 @@
 
 #include "tests/fakes/fake_registry.h"
 #include "store/cipher.h"
+#include "tests/unit/record_test_support.h"
 
 namespace orvane {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using recordtest::Permuted;
+using recordtest::RecordPath;
 
 class FixedClock : public ClockPort {
  public:
@@ -51,19 +54,6 @@ CardIdentity CardFromId(std::initializer_list<unsigned char> id) {
 
 const CardIdentity kCard = CardFromId({0x01, 0x02, 0x03, 0x04});
 const CardIdentity kOtherCard = CardFromId({0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
-
-std::u16string RecordPath(const CardIdentity& identity) {
-  CardIdentity permuted{};
-  char16_t path[kRecordPathSize];
-  FormatRecordPath(RecordKeyValue(identity, permuted), path);
-  return path;
-}
-
-CardIdentity Permuted(const CardIdentity& identity) {
-  CardIdentity permuted{};
-  PermuteIdentity(identity, permuted);
-  return permuted;
-}
 
 // Encrypted "data" for the strings, filler from a SequenceRandom.
 Bytes EncryptedRecord(const CardIdentity& identity, const std::u16string& password,

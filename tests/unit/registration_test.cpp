@@ -20,11 +20,15 @@
 #include "store/shared_names.h"
 #include "tests/fakes/setting_fakes.h"
 #include "tests/unit/card_test_support.h"
+#include "tests/unit/record_test_support.h"
 
 namespace orvane {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using recordtest::Permuted;
+using recordtest::RecordPath;
+const auto Utf16 = recordtest::Utf16Bytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -42,19 +46,6 @@ const int kMessageIds[] = {IDS_PASSWORDS_DIFFER, IDS_WRITTEN,         IDS_WRITE_
                            IDS_INTERVAL_TOO_SMALL, IDS_NOTHING_CHANGED, IDS_DESCRIPTION_UPDATED,
                            IDS_LOGIN_TOO_LONG,   IDS_DESCRIPTION_TOO_LONG};
 
-std::u16string RecordPath(const CardIdentity& identity) {
-  CardIdentity permuted{};
-  char16_t path[kRecordPathSize];
-  FormatRecordPath(RecordKeyValue(identity, permuted), path);
-  return path;
-}
-
-CardIdentity Permuted(const CardIdentity& identity) {
-  CardIdentity permuted{};
-  PermuteIdentity(identity, permuted);
-  return permuted;
-}
-
 // Encrypted "data" as another writer would leave it.
 Bytes EncryptedData(const CardIdentity& identity, const std::u16string& password,
                     const std::u16string& user, const std::u16string& target) {
@@ -64,15 +55,6 @@ Bytes EncryptedData(const CardIdentity& identity, const std::u16string& password
                                                 random, buffer, sizeof buffer);
   EncryptLoginData(identity, Permuted(identity), buffer, total);
   return Bytes(buffer, buffer + total);
-}
-
-Bytes Utf16(const std::u16string& text) {
-  Bytes out;
-  for (char16_t c : text) {
-    out.push_back(static_cast<unsigned char>(c & 0xFF));
-    out.push_back(static_cast<unsigned char>(c >> 8));
-  }
-  return out;
 }
 
 // One shown card in the main dialog, over the fakes.

@@ -12,21 +12,15 @@
 #include "setting/string_table.h"
 #include "store/shared_names.h"
 #include "tests/fakes/setting_fakes.h"
+#include "tests/unit/record_test_support.h"
 
 namespace orvane {
 namespace {
 
+using recordtest::Utf16Bytes;
+
 const std::u16string kKey = names::kSoundKey;
 const std::u16string kWave = u"C:\\Windows\\Media\\ding.wav";
-
-std::vector<unsigned char> Utf16Bytes(const std::u16string& text) {
-  std::vector<unsigned char> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
-    bytes.push_back(static_cast<unsigned char>(c >> 8));
-  }
-  return bytes;
-}
 
 std::vector<unsigned char> Le32(uint32_t v) {
   return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
