@@ -61,8 +61,19 @@ ui_init() {
   mkdir -p "$(dirname "$UI_PREFIX")"
   (
     flock 9
-    if [ ! -f "$UI_PREFIX/.orvane-ui-ready" ]; then
+    # A prefix whose first boot did not finish (seen under load) lacks the
+    # system DLLs: made again, at most twice, and marked ready only when whole.
+    local tries=0
+    while [ ! -f "$UI_PREFIX/.orvane-ui-ready" ] || [ ! -f "$UI_PREFIX/drive_c/windows/system32/kernel32.dll" ]; do
+      [ $tries -lt 3 ] || { echo "FAIL: cannot make the Wine prefix $UI_PREFIX"; exit 1; }
+      tries=$((tries + 1))
+      if [ $tries -gt 1 ]; then
+        WINEDEBUG=-all wineserver -k 2>/dev/null
+        rm -rf "$UI_PREFIX"
+      fi
       ui_run wineboot -i >/dev/null 2>&1
+      WINEDEBUG=-all wineserver -w
+      [ -f "$UI_PREFIX/drive_c/windows/system32/kernel32.dll" ] || continue
       # Without a window manager every hide or destroy waits 2 s for it:
       # unmanaged windows do not.
       ui_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
@@ -72,8 +83,8 @@ ui_init() {
       done
       WINEDEBUG=-all wineserver -w
       touch "$UI_PREFIX/.orvane-ui-ready"
-    fi
-  ) 9>"$UI_PREFIX.lock"
+    done
+  ) 9>"$UI_PREFIX.lock" || exit 1
   trap ui_cleanup EXIT
 }
 
