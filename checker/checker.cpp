@@ -1,5 +1,6 @@
 #include "checker/checker.h"
 
+#include "store/record_owner.h"
 #include "store/shared_names.h"
 #include "store/text_format.h"
 
@@ -65,18 +66,6 @@ int ReadCheckerRecord(Checker& checker) {
   return haveData;
 }
 
-namespace {
-
-bool SameUser(const char16_t* a, const char16_t* b) {
-  for (int i = 0; i < kTextSize; ++i) {
-    if (a[i] != b[i]) return false;
-    if (a[i] == 0) return true;
-  }
-  return true;
-}
-
-}  // namespace
-
 int StartWatch(Checker& checker) {
   checker.armed = false;
   checker.poller.Prepare();
@@ -92,10 +81,7 @@ int StartWatch(Checker& checker) {
     DebugLine(checker, kLineNoShutdownData);
     return 0;
   }
-  char16_t user[kTextSize] = {};
-  bool haveUser = checker.system.UserName(user, kTextSize);
-  user[kTextSize - 1] = 0;
-  if (!haveUser || !SameUser(user, checker.recordUser)) {
+  if (!IsLoggedOnUser(checker.system, checker.recordUser)) {
     DebugLine(checker, kLineOtherUser);
     return 0;
   }

@@ -1,20 +1,14 @@
 // Facts about the machine and the process that the settings program asks for
-// besides the account name (SystemPort).
+// besides the account (SystemPort).
 #ifndef ORVANE_PLATFORM_SETTING_SYSTEM_PORT_H
 #define ORVANE_PLATFORM_SETTING_SYSTEM_PORT_H
 
 #include <cstddef>
 #include <cstdint>
 
-namespace orvane {
+#include "platform/system_port.h"
 
-// What NetUserGetInfo level 24 told about an account.
-struct InternetAccount {
-  bool hasPrincipal = false;  // usri24_internet_principal_name not null
-  bool hasProvider = false;   // usri24_internet_provider_name not null
-  char16_t principal[260] = {};
-  char16_t provider[260] = {};
-};
+namespace orvane {
 
 struct OsVersion {
   uint32_t major = 0;
@@ -29,9 +23,6 @@ class SettingSystemPort {
   virtual bool ComputerName(char16_t* out, std::size_t capacity) = 0;
   // VerifyVersionInfoW: major 6, minor 2, service pack 0 or later.
   virtual bool IsWindows8OrLater() = 0;
-  // NetUserGetInfo(server, user, 24); false when the call fails.
-  virtual bool InternetAccountOf(const char16_t* server, const char16_t* user,
-                                 InternetAccount& out) = 0;
   // RtlGetVersion of ntdll.dll (extended record); false when ntdll or the
   // entry point cannot be found.
   virtual bool GetOsVersion(OsVersion& out) = 0;

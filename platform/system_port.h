@@ -26,11 +26,24 @@ class RandomPort {
   virtual int Next() = 0;
 };
 
+// What NetUserGetInfo level 24 told about an account.
+struct InternetAccount {
+  bool hasPrincipal = false;  // usri24_internet_principal_name not null
+  bool hasProvider = false;   // usri24_internet_provider_name not null
+  char16_t principal[260] = {};
+  char16_t provider[260] = {};
+};
+
+// The account the process runs as.
 class SystemPort {
  public:
   virtual ~SystemPort() = default;
   // GetUserNameW into out (capacity in code units, terminator included); false on failure.
   virtual bool UserName(char16_t* out, std::size_t capacity) = 0;
+  // NetUserGetInfo(server, user, 24), server null for this computer; false
+  // when the call fails.
+  virtual bool InternetAccountOf(const char16_t* server, const char16_t* user,
+                                 InternetAccount& out) = 0;
 };
 
 class SessionPort {

@@ -45,7 +45,7 @@ void ReadAccountNames(SettingProgram& program, char16_t (&target)[kTextSize]) {
   if (!program.ports.system.IsWindows8OrLater()) return;
 
   InternetAccount account;
-  if (!program.ports.system.InternetAccountOf(target, state.currentUser, account)) return;
+  if (!program.ports.account.InternetAccountOf(target, state.currentUser, account)) return;
   account.principal[kTextSize - 1] = 0;
   account.provider[kTextSize - 1] = 0;
   if (!account.hasPrincipal || account.principal[0] == 0 || !account.hasProvider) return;

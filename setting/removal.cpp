@@ -5,6 +5,7 @@
 
 #include "setting/resource.h"
 #include "setting/string_table.h"
+#include "store/record_owner.h"
 #include "store/shared_names.h"
 #include "store/text_format.h"
 
@@ -141,11 +142,8 @@ bool CheckIntervalRule(SettingProgram& program) {
 
 int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
   if (program.state.choice.type == program.state.stored.type) return 1;
-  char16_t account[kTextSize];
-  // Without the account's name nobody can be shown to be its owner.
-  const bool known = program.ports.account.UserName(account, kTextSize);
-  account[kTextSize - 1] = 0;
-  if (known && SameText(account, loginUser != nullptr ? loginUser : u"")) return 1;
+  // The checker arms only for the same owner, so no action is set it would refuse.
+  if (IsLoggedOnUser(program.ports.account, loginUser)) return 1;
   ShowMessage(program, IDS_NOT_OWNER, mb::kIconError);
   return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <commdlg.h>
 #include <htmlhelp.h>
-#include <lm.h>
 #include <mmsystem.h>
 
 #include "platform/win32/win_dialog_host.h"
@@ -16,16 +15,6 @@ wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
 DWORD Capacity(std::size_t capacity) {
   return static_cast<DWORD>(capacity < 0x7FFFFFFF ? capacity : 0x7FFFFFFF);
-}
-
-void CopyBounded(const wchar_t* text, char16_t* out, std::size_t capacity) {
-  std::size_t n = 0;
-  if (text != nullptr)
-    while (n + 1 < capacity && text[n] != 0) {
-      out[n] = static_cast<char16_t>(text[n]);
-      ++n;
-    }
-  out[n] = 0;
 }
 
 }  // namespace
@@ -105,23 +94,6 @@ bool WinSettingSystem::IsWindows8OrLater() {
   mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
   return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
                             mask) != FALSE;
-}
-
-bool WinSettingSystem::InternetAccountOf(const char16_t* server, const char16_t* user,
-                                         InternetAccount& out) {
-  out = InternetAccount{};
-  LPBYTE buffer = nullptr;
-  if (NetUserGetInfo(W(server), W(user), 24, &buffer) != NERR_Success || buffer == nullptr) {
-    if (buffer) NetApiBufferFree(buffer);
-    return false;
-  }
-  const USER_INFO_24* info = reinterpret_cast<const USER_INFO_24*>(buffer);
-  out.hasPrincipal = info->usri24_internet_principal_name != nullptr;
-  out.hasProvider = info->usri24_internet_provider_name != nullptr;
-  CopyBounded(info->usri24_internet_principal_name, out.principal, 260);
-  CopyBounded(info->usri24_internet_provider_name, out.provider, 260);
-  NetApiBufferFree(buffer);
-  return true;
 }
 
 bool WinSettingSystem::GetOsVersion(OsVersion& out) {

@@ -53,8 +53,6 @@ class WinSettingSystem : public SettingSystemPort {
  public:
   bool ComputerName(char16_t* out, std::size_t capacity) override;
   bool IsWindows8OrLater() override;
-  bool InternetAccountOf(const char16_t* server, const char16_t* user,
-                         InternetAccount& out) override;
   bool GetOsVersion(OsVersion& out) override;
   std::size_t ModulePath(char16_t* out, std::size_t capacity) override;
   bool CloseWindowOf(const char16_t* className, const char16_t* title) override;

@@ -9,6 +9,24 @@ bool FakeSystem::UserName(char16_t* out, std::size_t capacity) {
   return true;
 }
 
+void FakeSystem::SetMicrosoftAccount(const std::u16string& principal,
+                                     const std::u16string& provider) {
+  netUserWorks = true;
+  account = InternetAccount{};
+  account.hasPrincipal = true;
+  account.hasProvider = true;
+  principal.copy(account.principal, principal.size() < 259 ? principal.size() : 259);
+  provider.copy(account.provider, provider.size() < 259 ? provider.size() : 259);
+}
+
+bool FakeSystem::InternetAccountOf(const char16_t* server, const char16_t* name,
+                                   InternetAccount& out) {
+  netUserCalls.emplace_back(server != nullptr ? server : u"", name != nullptr ? name : u"");
+  if (!netUserWorks) return false;
+  out = account;
+  return true;
+}
+
 bool FakeSession::EnableShutdownPrivilege() {
   ++privilegeRequests;
   calls += 'P';

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "checker/checker.h"
@@ -17,7 +18,15 @@ class FakeSystem : public SystemPort {
  public:
   std::u16string user = u"alice";
   bool fail = false;
+  bool netUserWorks = false;  // a local account: the call fails
+  InternetAccount account;
+  std::vector<std::pair<std::u16string, std::u16string>> netUserCalls;  // server, user
+
+  void SetMicrosoftAccount(const std::u16string& principal, const std::u16string& provider);
+
   bool UserName(char16_t* out, std::size_t capacity) override;
+  bool InternetAccountOf(const char16_t* server, const char16_t* user,
+                         InternetAccount& out) override;
 };
 
 class FakeSession : public SessionPort {

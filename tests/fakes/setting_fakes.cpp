@@ -248,30 +248,12 @@ bool FakeFiles::ChooseOpenFile(DialogView& owner, const char16_t* filter, std::s
   return true;
 }
 
-void FakeSettingSystem::SetMicrosoftAccount(const std::u16string& principal,
-                                            const std::u16string& provider) {
-  netUserWorks = true;
-  account = InternetAccount{};
-  account.hasPrincipal = true;
-  account.hasProvider = true;
-  CopyOut(principal, account.principal, 260);
-  CopyOut(provider, account.provider, 260);
-}
-
 bool FakeSettingSystem::ComputerName(char16_t* out, std::size_t capacity) {
   if (!computerNameWorks) {
     CopyOut(u"", out, static_cast<int>(capacity));
     return false;
   }
   CopyOut(computerName, out, static_cast<int>(capacity));
-  return true;
-}
-
-bool FakeSettingSystem::InternetAccountOf(const char16_t* server, const char16_t* user,
-                                          InternetAccount& out) {
-  netUserCalls.emplace_back(server, user);
-  if (!netUserWorks) return false;
-  out = account;
   return true;
 }
 

@@ -191,9 +191,6 @@ class FakeSettingSystem : public SettingSystemPort {
   bool computerNameWorks = true;
   std::u16string computerName = u"WORKSTATION";
   bool windows8 = true;
-  bool netUserWorks = false;  // a local account: the call fails
-  InternetAccount account;
-  std::vector<std::pair<std::u16string, std::u16string>> netUserCalls;  // server, user
   bool versionWorks = true;
   OsVersion version{10, 0, 19045};
   std::u16string modulePath = u"C:\\Program Files (x86)\\Orvane\\OrvaneSetting.exe";
@@ -201,12 +198,8 @@ class FakeSettingSystem : public SettingSystemPort {
   int checkerWindows = 0;  // running checkers that CloseWindowOf finds
   std::vector<std::pair<std::u16string, std::u16string>> closeCalls;  // class, title
 
-  void SetMicrosoftAccount(const std::u16string& principal, const std::u16string& provider);
-
   bool ComputerName(char16_t* out, std::size_t capacity) override;
   bool IsWindows8OrLater() override { return windows8; }
-  bool InternetAccountOf(const char16_t* server, const char16_t* user,
-                         InternetAccount& out) override;
   bool GetOsVersion(OsVersion& out) override;
   std::size_t ModulePath(char16_t* out, std::size_t capacity) override;
   bool CloseWindowOf(const char16_t* className, const char16_t* title) override;

@@ -341,21 +341,21 @@ TEST_F(MainDialogTest, MicrosoftAccountNamesReplaceTheLocalOnesOnlyWhenComplete)
     AddMainDialogControls(view);
     rig.felica.loadSucceeds = false;
     rig.system.windows8 = c.windows8;
-    rig.system.SetMicrosoftAccount(c.principal, u"MicrosoftAccount");
-    rig.system.netUserWorks = c.netUserWorks;
-    rig.system.account.hasPrincipal = c.hasPrincipal;
-    rig.system.account.hasProvider = c.hasProvider;
+    rig.account.SetMicrosoftAccount(c.principal, u"MicrosoftAccount");
+    rig.account.netUserWorks = c.netUserWorks;
+    rig.account.account.hasPrincipal = c.hasPrincipal;
+    rig.account.account.hasProvider = c.hasProvider;
     MainDialog dialog(rig.program);
     dialog.OnInit(view);
     EXPECT_EQ(view.At(IDC_TARGET).text, c.expectTarget) << c.name;
     EXPECT_EQ(view.At(IDC_USER).text, c.expectUser) << c.name;
     EXPECT_EQ(std::u16string(rig.program.state.currentUser), c.expectUser) << c.name;
     if (c.windows8) {
-      ASSERT_EQ(rig.system.netUserCalls.size(), 1u) << c.name;
-      EXPECT_EQ(rig.system.netUserCalls[0].first, u"WORKSTATION") << c.name;
-      EXPECT_EQ(rig.system.netUserCalls[0].second, u"alice") << c.name;
+      ASSERT_EQ(rig.account.netUserCalls.size(), 1u) << c.name;
+      EXPECT_EQ(rig.account.netUserCalls[0].first, u"WORKSTATION") << c.name;
+      EXPECT_EQ(rig.account.netUserCalls[0].second, u"alice") << c.name;
     } else {
-      EXPECT_TRUE(rig.system.netUserCalls.empty()) << c.name;
+      EXPECT_TRUE(rig.account.netUserCalls.empty()) << c.name;
     }
   }
 }
