@@ -121,8 +121,17 @@ bool MainDialog::OnInit(DialogView& view) {
 
 void MainDialog::ReaderReady(const char16_t* readerLabel) {
   if (view_ == nullptr) return;
-  ResetReadStatus(program_, *view_);
   view_->Enable(IDC_READ, true);
+  if (program_.state.reading) {
+    // A device change during a read that uses only the FeliCa library runs
+    // discovery again; timer 1 still polls, so the button must still say
+    // stop. The status names the reader the read now waits at.
+    char16_t text[kTextSize];
+    FormatReaderText(program_, IDS_READING, text);
+    SetStatus(*view_, text);
+    return;
+  }
+  ResetReadStatus(program_, *view_);
 }
 
 void MainDialog::StartOrStopRead(DialogView& view) {

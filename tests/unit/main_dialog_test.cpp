@@ -305,6 +305,60 @@ TEST_F(MainDialogTest, DeviceChangeBringsAReaderAndNeverStopsARead) {
   EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
 }
 
+// With only the FeliCa library, discovery runs again at every device change
+// and reports the library ready; the read goes on, so its button must still
+// say stop, and the status names the reader the read now waits at.
+TEST_F(MainDialogTest, DeviceChangeDuringALibraryReadKeepsTheStopButton) {
+  rig.felica.loadSucceeds = true;
+  rig.felica.pollResult = 0;  // no card on the library's reader
+  Start();
+  Press(IDC_READ);
+  ASSERT_EQ(rig.program.state.reading, 1);
+
+  dialog.OnDeviceChange(view);
+  EXPECT_EQ(rig.program.state.reading, 1);
+  EXPECT_EQ(view.timers.count(kReadTimer), 1u);
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
+  EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"PaSoRi"));
+  EXPECT_TRUE(Enabled(IDC_READ));
+
+  rig.smartCard.AddReader(kAcsName);  // a PC/SC reader plugged in meanwhile
+  dialog.OnDeviceChange(view);
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
+  EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"ACS ACR122U PICC Interface 00"));
+
+  Press(IDC_READ);  // still the stop it says
+  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_TRUE(view.timers.empty());
+  EXPECT_EQ(Text(IDC_READ), StringText(IDS_READ_CARD));
+  EXPECT_EQ(Text(IDC_STATUS), ReadyText(u"ACS ACR122U PICC Interface 00"));
+}
+
+// A card display empties both password fields, whether the card answers at
+// the press or at a tick: no password typed for one card goes to the next.
+TEST_F(MainDialogTest, ACardShownEmptiesBothPasswordFields) {
+  rig.smartCard.AddReader(kAcsName);
+  Start();
+  FelicaOn(kAcsName);
+  Press(IDC_READ);  // shown at the press
+  view.At(IDC_PASSWORD).text = u"typed";
+  view.At(IDC_PASSWORD_AGAIN).text = u"typed";
+  Press(IDC_READ);  // the same card shown again
+  EXPECT_EQ(Text(IDC_PASSWORD), u"");
+  EXPECT_EQ(Text(IDC_PASSWORD_AGAIN), u"");
+
+  view.At(IDC_PASSWORD).text = u"typed";
+  view.At(IDC_PASSWORD_AGAIN).text = u"typed";
+  rig.smartCard.FindReader(kAcsName)->hasCard = false;
+  Press(IDC_READ);
+  ASSERT_EQ(rig.program.state.reading, 1);
+  FelicaOn(kAcsName);
+  Tick();  // shown at a tick
+  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_EQ(Text(IDC_PASSWORD), u"");
+  EXPECT_EQ(Text(IDC_PASSWORD_AGAIN), u"");
+}
+
 TEST_F(MainDialogTest, RemovalCheckBoxSwitchesItsControls) {
   FelicaOn(kAcsName);
   Start();
