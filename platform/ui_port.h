@@ -14,6 +14,7 @@ namespace mb {
 constexpr uint32_t kOk = 0x0;
 constexpr uint32_t kYesNo = 0x4;
 constexpr uint32_t kIconError = 0x10;
+constexpr uint32_t kIconWarning = 0x30;
 constexpr uint32_t kIconInformation = 0x40;
 constexpr int kAnswerOk = 1;
 constexpr int kAnswerCancel = 2;

@@ -46,6 +46,25 @@ RegResult WriteComment(SettingProgram& program, RegKeyHandle key, const char16_t
   return WriteCommentValue(program.ports.registry, key, program.ports.clock, description);
 }
 
+// The shown card has a record the checker can act on: its "data" decodes
+// for this card, as the lookup and the checker read it. Opened for reading
+// only, so that asking creates no key.
+bool HasLoginRecord(SettingProgram& program) {
+  const CardIdentity& identity = program.state.card.identity;
+  CardIdentity permuted{};
+  char16_t path[kRecordPathSize];
+  FormatRecordPath(RecordKeyValue(identity, permuted), path);
+  bool found = false;
+  RegKey key(program.ports.registry);
+  if (key.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) == RegResult::Ok) {
+    LoginStrings strings;  // wipes the password it holds
+    found = ReadLoginData(program.ports.registry, key.handle(), identity, permuted,
+                          kMaxLoginData, strings) == LoginDataResult::Ok;
+  }
+  SecureZero(permuted.data(), permuted.size());
+  return found;
+}
+
 bool SameChoiceAsStored(const SettingState& state) {
   return state.choice.type == state.stored.type && state.choice.interval == state.stored.interval;
 }
@@ -119,9 +138,15 @@ int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16
     char16_t path[kRecordPathSize];
     RecordPathOf(identity, path);
     RegKey key(program.ports.registry);
-    if (key.Create(RegRoot::LocalMachine, path) != RegResult::Ok ||
-        StoreRemovalSettings(program, key.handle()) == 0) {
+    StoreOutcome stored = StoreOutcome::Failed;
+    if (key.Create(RegRoot::LocalMachine, path) == RegResult::Ok) {
+      stored = StoreRemovalSettings(program, key.handle());
+    }
+    if (stored == StoreOutcome::Failed) {
       message = IDS_WRITE_FAILED;
+    } else if (stored == StoreOutcome::StoredWithoutAutostart) {
+      message = IDS_NO_AUTOSTART;
+      style = mb::kIconWarning;
     }
   }
   ShowMessage(program, message, style);
@@ -181,12 +206,17 @@ int UpdateRecordSettings(SettingProgram& program, DialogView& view) {
     return 0;
   }
 
-  const bool stored = StoreRemovalSettings(program, key.handle()) != 0;
-  const bool described = stored && UpdateDescription(program, view, key.handle()) >= 0;
+  const StoreOutcome stored = StoreRemovalSettings(program, key.handle());
+  const bool described =
+      stored != StoreOutcome::Failed && UpdateDescription(program, view, key.handle()) >= 0;
   key.Close();
   if (!described) {
     ShowMessage(program, IDS_WRITE_FAILED, mb::kOk);
     return 0;
+  }
+  if (stored == StoreOutcome::StoredWithoutAutostart) {
+    ShowMessage(program, IDS_NO_AUTOSTART, mb::kIconWarning);
+    return 1;
   }
   ShowMessage(program, IDS_REMOVAL_UPDATED, mb::kOk);
   return 1;
@@ -198,7 +228,13 @@ void RegisterCommand(SettingProgram& program, DialogView& view) {
   if (!ReadField(view, IDC_PASSWORD, input.password)) return;
 
   if (input.password[0] == 0) {
-    // The update without password: only the description and the action.
+    // The update without password: only the description and the action, of
+    // a record that exists. Without "data" no action could ever fire, and a
+    // key without "comment" would not even show in the card list.
+    if (!HasLoginRecord(program)) {
+      ShowMessage(program, IDS_NOT_REGISTERED, mb::kIconInformation);
+      return;
+    }
     const bool haveUser = ReadField(view, IDC_USER, input.user);
     // Without the removal controls there is no choice to check; the update
     // itself then reports that nothing was written.

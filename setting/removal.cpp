@@ -32,33 +32,36 @@ RegResult WriteDword(RegistryPort& registry, RegKeyHandle key, const char16_t* n
   return registry.SetValue(key, name, regtype::kDword, bytes, sizeof bytes);
 }
 
-// The autostart value: OrvaneChecker.exe beside this program, REG_SZ with
-// two bytes per character and no terminator. False when the path does not
-// fit in 260 characters (nothing is written then) or the write fails.
+// The autostart value: OrvaneChecker.exe beside this program, in double
+// quotes, REG_SZ with two bytes per character. Unquoted, a folder name with a
+// space would let an earlier component (C:\Program.exe) run at every logon in
+// the checker's place. False when the quoted path does not fit in 260
+// characters (nothing is written then) or the write fails.
 bool WriteRunValue(SettingProgram& program, RegKeyHandle runKey) {
+  constexpr std::size_t kQuotes = 2;
   char16_t path[kTextSize];
-  if (!PathBesideProgram(program, names::kCheckerExe, path, kTextSize)) return false;
+  if (!PathBesideProgram(program, names::kCheckerExe, path, kTextSize - kQuotes)) return false;
+  char16_t quoted[kTextSize];
+  FormatText(quoted, kTextSize, u"\"%s\"", path);
   // The count leaves the terminator out, but the zero after the path lets the
   // registry store it all the same (RegSetValueExW counts it in): Windows
   // itself reads this value at logon, and a terminated text is what it expects.
-  const std::size_t length = TextLength(path);
+  const std::size_t length = TextLength(quoted);
   unsigned char bytes[2 * kTextSize + 2] = {};
   for (std::size_t i = 0; i < length; ++i) {
-    bytes[2 * i] = static_cast<unsigned char>(path[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<unsigned char>(path[i] >> 8);
+    bytes[2 * i] = static_cast<unsigned char>(quoted[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<unsigned char>(quoted[i] >> 8);
   }
   return program.ports.registry.SetValue(runKey, names::kRunValue, regtype::kSz, bytes,
                                          static_cast<uint32_t>(2 * length)) == RegResult::Ok;
 }
 
-// Switching the action off: the autostart value goes and a running checker
-// is closed. A value that is not there (set up from another account, or
-// removed by hand) is already the wanted state.
+// Switching the action off: the autostart value goes. A value that is not
+// there (set up from another account, or removed by hand) is already the
+// wanted state; false for any other failure to delete it.
 bool RemoveAutostart(SettingProgram& program, RegKeyHandle runKey) {
   const RegResult r = program.ports.registry.DeleteValue(runKey, names::kRunValue);
-  if (r != RegResult::Ok && r != RegResult::NotFound) return false;
-  program.ports.system.CloseWindowOf(names::kCheckerClass, names::kCheckerTitle);
-  return true;
+  return r == RegResult::Ok || r == RegResult::NotFound;
 }
 
 }  // namespace
@@ -148,30 +151,44 @@ int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
   return 0;
 }
 
-int StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey) {
+StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey) {
   RegistryPort& registry = program.ports.registry;
   const RemovalSettings choice = program.state.choice;
   RemovalSettings& stored = program.state.stored;
+  bool autostart = true;
   if (choice.type != stored.type) {
-    if (WriteDword(registry, recordKey, names::kType, choice.type) != RegResult::Ok) return 0;
+    if (WriteDword(registry, recordKey, names::kType, choice.type) != RegResult::Ok) {
+      return StoreOutcome::Failed;
+    }
     // Only what the record now holds: a retry must write it again.
     stored.type = choice.type;
-    RegKey run(registry);
-    // Without the Run key the action still holds for this record; the
-    // checker is then started some other way or not at all.
-    if (run.Create(RegRoot::CurrentUser, names::kRunKey) == RegResult::Ok) {
-      const bool done = choice.type == kNoAction ? RemoveAutostart(program, run.handle())
-                                                 : WriteRunValue(program, run.handle());
-      if (!done) return 0;
+    const bool switchingOff = choice.type == kNoAction;
+    bool done = true;
+    {
+      RegKey run(registry);
+      if (run.Create(RegRoot::CurrentUser, names::kRunKey) == RegResult::Ok) {
+        done = switchingOff ? RemoveAutostart(program, run.handle())
+                            : WriteRunValue(program, run.handle());
+      } else if (!switchingOff) {
+        // The action is in the record, but nothing will start the checker:
+        // the caller says so instead of reporting success.
+        autostart = false;
+      }
     }
+    // The action is off in the record whatever the Run key allowed: a
+    // checker still running would act on a setting that no longer holds.
+    if (switchingOff) {
+      program.ports.system.CloseWindowOf(names::kCheckerClass, names::kCheckerTitle);
+    }
+    if (!done) return StoreOutcome::Failed;
   }
   if (choice.interval != stored.interval) {
     if (WriteDword(registry, recordKey, names::kInterval, choice.interval) != RegResult::Ok) {
-      return 0;
+      return StoreOutcome::Failed;
     }
     stored.interval = choice.interval;
   }
-  return 1;
+  return autostart ? StoreOutcome::Stored : StoreOutcome::StoredWithoutAutostart;
 }
 
 void ShowRemovalSettings(SettingProgram& program, DialogView& view) {

@@ -25,9 +25,16 @@ bool CheckIntervalRule(SettingProgram& program);
 // 1 to go on: the action does not change, or the login user is the account
 // running the program; otherwise message 169 and 0.
 int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser);
+enum class StoreOutcome {
+  Failed,                  // a write or the Run value's deletion failed
+  Stored,                  // everything that changed is written
+  StoredWithoutAutostart,  // an action is in the record, but the Run key could
+                           // not be opened or created for its autostart value
+};
 // Writes what changed of the choice into the open record key, keeping the
-// autostart value in step; 1 on success, 0 on failure.
-int StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey);
+// autostart value (quoted path) in step. Switching the action off closes a
+// running checker whatever happens to the Run key.
+StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey);
 // The stored removal settings into the controls.
 void ShowRemovalSettings(SettingProgram& program, DialogView& view);
 

@@ -40,7 +40,9 @@
   X(172, "サインアウト")                                                                           \
   X(173, "カードの説明を更新しました。")                                                            \
   X(174, "ユーザー名およびパスワードが長すぎます。")                                                \
-  X(175, "カードの説明が長すぎます。")
+  X(175, "カードの説明が長すぎます。")                                                              \
+  X(176, "OrvaneChecker の自動起動を登録できなかったため、カード取り外し時の動作は実行されません。") \
+  X(177, "このカードは登録されていません。パスワードを入力して登録してください。")
 
 #define IDS_READER_READY 130
 #define IDS_CAPTION 132
@@ -78,5 +80,7 @@
 #define IDS_DESCRIPTION_UPDATED 173
 #define IDS_LOGIN_TOO_LONG 174
 #define IDS_DESCRIPTION_TOO_LONG 175
+#define IDS_NO_AUTOSTART 176
+#define IDS_NOT_REGISTERED 177
 
 #endif

@@ -38,13 +38,17 @@ constexpr int kFelicaKind = 4;  // label " (FeliCa) "
 const std::u16string kRunKey = names::kRunKey;
 const std::u16string kRunValue = names::kRunValue;
 const std::u16string kCheckerPath = u"C:\\Program Files (x86)\\Orvane\\OrvaneChecker.exe";
+// What the Run value holds: the path in double quotes, so that Windows
+// cannot take "C:\Program" for the program to start.
+const std::u16string kQuotedCheckerPath = u"\"" + kCheckerPath + u"\"";
 const std::u16string kTime = u"2024/03/09 08:07:06";  // FixedClockAt
 
 // Every message id either Part may show, to name what a box said.
 const int kMessageIds[] = {IDS_PASSWORDS_DIFFER, IDS_WRITTEN,         IDS_WRITE_FAILED,
                            IDS_OVERWRITE,        IDS_REMOVAL_UPDATED, IDS_NOT_OWNER,
                            IDS_INTERVAL_TOO_SMALL, IDS_NOTHING_CHANGED, IDS_DESCRIPTION_UPDATED,
-                           IDS_LOGIN_TOO_LONG,   IDS_DESCRIPTION_TOO_LONG};
+                           IDS_LOGIN_TOO_LONG,   IDS_DESCRIPTION_TOO_LONG,
+                           IDS_NO_AUTOSTART,     IDS_NOT_REGISTERED};
 
 // Encrypted "data" as another writer would leave it.
 Bytes EncryptedData(const CardIdentity& identity, const std::u16string& password,
@@ -273,6 +277,20 @@ TEST_F(RegistrationTest, RegisterMessagesAndTheirPreconditions) {
          t.Action(true, 2);
        },
        {IDS_NOT_OWNER}, false},
+      {"the logged-on Microsoft account's principal is the owner",
+       [](Desk& t) {
+         t.rig.account.SetMicrosoftAccount(u"alice@outlook.com", u"MicrosoftAccount");
+         t.Fill(u"pw", u"pw", u"alice@outlook.com");
+         t.Action(true, 2);
+       },
+       {IDS_WRITTEN}, true},
+      {"another account's principal is not",
+       [](Desk& t) {
+         t.rig.account.SetMicrosoftAccount(u"alice@outlook.com", u"MicrosoftAccount");
+         t.Fill(u"pw", u"pw", u"bob@outlook.com");
+         t.Action(true, 2);
+       },
+       {IDS_NOT_OWNER}, false},
       {"account name unknown",
        [](Desk& t) {
          t.rig.account.fail = true;
@@ -482,14 +500,75 @@ TEST_F(RegistrationTest, TheRunValueNamesTheCheckerBesideThisProgram) {
   EXPECT_EQ(run.type, regtype::kSz);
   // Given without the terminator, stored with it: the zero after the text is
   // counted in by the registry, as Windows' own reader of the value expects.
-  EXPECT_EQ(run.bytes, Utf16(kCheckerPath + std::u16string(1, u'\0')));
+  EXPECT_EQ(run.bytes, Utf16(kQuotedCheckerPath + std::u16string(1, u'\0')));
   // Under HKEY_CURRENT_USER only.
   EXPECT_FALSE(rig.registry.GetValue(RegRoot::LocalMachine, kRunKey, kRunValue, nullptr));
   EXPECT_THAT(rig.system.closeCalls, IsEmpty());  // a running checker is left alone
 }
 
+// The user field as the main dialog fills it for a Microsoft account holds
+// the principal name; the owner rule takes that for the logged-on user.
+TEST_F(RegistrationTest, AMicrosoftAccountAsTheDialogNamesItMaySetAnAction) {
+  rig.account.SetMicrosoftAccount(u"alice@outlook.com", u"MicrosoftAccount");
+  char16_t target[kTextSize];
+  ReadAccountNames(rig.program, target);
+  ASSERT_EQ(std::u16string(rig.program.state.currentUser), u"alice@outlook.com");
+  Fill(u"pw", u"pw", rig.program.state.currentUser, target);
+  Action(true, 0);
+  Press();
+  EXPECT_EQ(Messages(), std::vector<int>{IDS_WRITTEN});
+  EXPECT_EQ(Dword(u"type"), 0u);
+  EXPECT_TRUE(HasRunValue());
+}
+
+// Every write of the autostart value is the quoted path, so an unquoted one
+// left by an earlier version is replaced whenever an action is switched on
+// or changed. An update that leaves the action as it was does not touch the
+// Run value at all.
+TEST_F(RegistrationTest, AnActionSwitchedOnReplacesAnUnquotedRunValue) {
+  const std::u16string before[] = {u"", kCheckerPath, u"D:\\Old Place\\OrvaneChecker.exe",
+                                   kQuotedCheckerPath};
+  struct Case {
+    const char* name;
+    bool password;
+    RemovalSettings stored;
+    int entry;  // the action chosen, interval 5
+    bool rewritten;
+  } cases[] = {
+      {"register switching on", true, {-1, 5}, 0, true},
+      {"update switching on", false, {-1, 5}, 2, true},
+      {"update between actions", false, {0, 5}, 1, true},
+      {"update of the interval alone", false, {1, 9}, 1, false},
+  };
+  for (const Case& c : cases) {
+    for (const std::u16string& old : before) {
+      Desk t;
+      t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk");
+      if (!old.empty()) t.rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, old);
+      t.rig.program.state.stored = c.stored;
+      CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
+      t.Fill(c.password ? u"pw" : u"", c.password ? u"pw" : u"");
+      t.Action(true, c.entry);
+      t.Press();
+      const std::string name = c.name + (" over " + std::string(old.begin(), old.end()));
+      EXPECT_EQ(t.Messages(),
+                std::vector<int>{c.password ? IDS_WRITTEN : IDS_REMOVAL_UPDATED})
+          << name;
+      std::u16string run;
+      const bool present = t.rig.registry.GetString(RegRoot::CurrentUser, kRunKey, kRunValue, &run);
+      if (c.rewritten) {
+        EXPECT_EQ(run, kQuotedCheckerPath + std::u16string(1, u'\0')) << name;
+      } else {
+        EXPECT_EQ(present, !old.empty()) << name;
+        EXPECT_EQ(run, old) << name;
+      }
+    }
+  }
+}
+
 TEST_F(RegistrationTest, SwitchingOffClosesTheCheckerByClassAndTitle) {
-  rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, kCheckerPath);
+  rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, kQuotedCheckerPath);
+  StoreRecord(u"alice", u"2023/12/31 23:59:58 desk", 0);
   rig.program.state.stored = {0, 5};
   rig.system.checkerWindows = 1;
   Fill(u"", u"");
@@ -503,16 +582,56 @@ TEST_F(RegistrationTest, SwitchingOffClosesTheCheckerByClassAndTitle) {
   EXPECT_EQ(Dword(u"type"), 0xFFFFFFFFu);
 }
 
-// The Run key itself out of reach: passed over, the rest still written.
-TEST_F(RegistrationTest, ARunKeyThatCannotBeOpenedIsPassedOver) {
-  rig.registry.FailCreateKey(RegRoot::CurrentUser, kRunKey);
-  Fill(u"pw", u"pw");
-  Action(true, 1, false, u"8");
-  Press();
-  EXPECT_EQ(Messages(), std::vector<int>{IDS_WRITTEN});
-  EXPECT_EQ(Writes(), (std::vector<std::u16string>{u"set data", u"set comment", u"set type",
-                                                   u"set interval"}));
-  EXPECT_FALSE(HasRunValue());
+// The Run key out of reach: the record is still written, but an action
+// switched on without its autostart would never be carried out, so a warning
+// says so in place of the success message. Switching off needs no autostart,
+// and the running checker is closed all the same.
+TEST_F(RegistrationTest, ARunKeyThatCannotBeOpenedIsWarnedAbout) {
+  struct Case {
+    const char* name;
+    bool password;
+    RemovalSettings stored;
+    bool on;
+    int entry;
+    std::vector<std::u16string> writes;  // after data and comment with a password
+    int message;
+    int checkersClosed;
+  } cases[] = {
+      {"register switching on", true, {-1, 5}, true, 1, {u"set type", u"set interval"},
+       IDS_NO_AUTOSTART, 0},
+      {"update switching on", false, {-1, 5}, true, 1, {u"set type", u"set interval"},
+       IDS_NO_AUTOSTART, 0},
+      {"update between actions", false, {0, 8}, true, 2, {u"set type"}, IDS_NO_AUTOSTART, 0},
+      {"update of the interval alone", false, {1, 5}, true, 1, {u"set interval"},
+       IDS_REMOVAL_UPDATED, 0},
+      {"register switching off", true, {1, 8}, false, 0, {u"set type", u"set interval"},
+       IDS_WRITTEN, 1},
+      {"update switching off", false, {1, 8}, false, 0, {u"set type", u"set interval"},
+       IDS_REMOVAL_UPDATED, 1},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk");
+    t.rig.registry.FailCreateKey(RegRoot::CurrentUser, kRunKey);
+    t.rig.system.checkerWindows = 1;
+    t.rig.program.state.stored = c.stored;
+    t.Fill(c.password ? u"pw" : u"", c.password ? u"pw" : u"", u"alice", u"PC", u"desk");
+    CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
+    t.Action(c.on, c.entry, false, u"8");
+    t.Press();
+    std::vector<std::u16string> writes;
+    if (c.password) writes = {u"set data", u"set comment"};
+    writes.insert(writes.end(), c.writes.begin(), c.writes.end());
+    EXPECT_EQ(t.Writes(), writes) << c.name;
+    ASSERT_EQ(t.Messages(), std::vector<int>{c.message}) << c.name;
+    const uint32_t style = c.message == IDS_NO_AUTOSTART ? mb::kIconWarning : mb::kOk;
+    EXPECT_EQ(t.rig.messages.shown[0].style, style) << c.name;
+    EXPECT_FALSE(t.HasRunValue()) << c.name;
+    EXPECT_EQ(1 - t.rig.system.checkerWindows, c.checkersClosed) << c.name;
+    EXPECT_EQ(t.rig.program.state.stored.type,
+              c.on ? c.entry : -1) << c.name;  // the record holds the new type
+    EXPECT_EQ(t.rig.registry.OpenHandleCount(), 0u) << c.name;
+  }
 }
 
 // Mended: the Run value already absent is what switching off wants.
@@ -538,6 +657,7 @@ TEST_F(RegistrationTest, SwitchingOffWithoutARunValueSucceeds) {
       t.rig.registry.SetString(RegRoot::CurrentUser, kRunKey, u"Other", u"x");
     }
     if (c.deleteFailure != RegResult::Ok) t.rig.registry.FailDeleteValue(kRunValue, c.deleteFailure);
+    t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk", 2);
     t.rig.program.state.stored = {2, 30};
     t.rig.system.checkerWindows = 1;
     t.Fill(u"", u"");
@@ -546,21 +666,25 @@ TEST_F(RegistrationTest, SwitchingOffWithoutARunValueSucceeds) {
     EXPECT_EQ(t.Messages(), std::vector<int>{c.message}) << c.name;
     EXPECT_EQ(t.Dword(u"type"), 0xFFFFFFFFu) << c.name;  // written first, stays
     EXPECT_EQ(t.Has(u"interval"), c.intervalWritten) << c.name;
-    EXPECT_EQ(t.rig.system.checkerWindows, c.intervalWritten ? 0 : 1) << c.name;
+    // The action is off in the record: the running checker goes even when
+    // its Run value could not be deleted.
+    EXPECT_EQ(t.rig.system.checkerWindows, 0) << c.name;
     EXPECT_EQ(t.rig.registry.OpenHandleCount(), 0u) << c.name;
   }
 }
 
-// Mended: a program path with no room for the checker's name writes no Run
-// value and fails, after "type".
+// Mended: a program path with no room for the checker's name and the two
+// quotes writes no Run value and fails, after "type".
 TEST_F(RegistrationTest, AModulePathWithoutRoomForTheCheckerFails) {
   struct Case {
     const char* name;
     std::u16string module;
     bool written;
   } cases[] = {
-      {"run path of 259 characters", u"C:\\" + std::u16string(238, u'f') + u"\\s.exe", true},
-      {"run path of 260 characters", u"C:\\" + std::u16string(239, u'f') + u"\\s.exe", false},
+      {"quoted run path of 259 characters", u"C:\\" + std::u16string(236, u'f') + u"\\s.exe",
+       true},
+      {"quoted run path of 260 characters", u"C:\\" + std::u16string(237, u'f') + u"\\s.exe",
+       false},
       {"module path cut by its buffer", u"C:\\" + std::u16string(300, u'f') + u"\\s.exe", false},
       {"module path without a folder", u"OrvaneSetting.exe", false},
   };
@@ -577,7 +701,8 @@ TEST_F(RegistrationTest, AModulePathWithoutRoomForTheCheckerFails) {
     if (c.written) {
       ASSERT_EQ(run.size(), 260u) << c.name;  // 259 characters and the stored terminator
       EXPECT_EQ(run.back(), u'\0') << c.name;
-      EXPECT_EQ(run.substr(run.size() - 19, 18), u"\\OrvaneChecker.exe") << c.name;
+      EXPECT_EQ(run.front(), u'"') << c.name;
+      EXPECT_EQ(run.substr(run.size() - 20, 19), u"\\OrvaneChecker.exe\"") << c.name;
     }
     EXPECT_EQ(t.Dword(u"type"), 0u) << c.name;
     EXPECT_EQ(t.Has(u"interval"), c.written) << c.name;
@@ -594,6 +719,7 @@ TEST_F(RegistrationTest, AModulePathWithoutRoomForTheCheckerFails) {
 // A failed "type" write leaves the stored type as it was, so that the next
 // press tries again instead of finding nothing changed.
 TEST_F(RegistrationTest, AFailedTypeWriteIsTriedAgain) {
+  StoreRecord(u"alice", u"2023/12/31 23:59:58 desk");
   rig.registry.FailSetValue(u"type");
   Fill(u"", u"");
   Action(true, 1);
@@ -639,6 +765,20 @@ TEST_F(RegistrationTest, UpdateWithoutPasswordMessages) {
        {IDS_REMOVAL_UPDATED}, {u"set interval"}},
       {"changed action for another user", [](Desk& t) {
          t.view.At(IDC_USER).text = u"bob";
+         t.Action(true, 2);
+       },
+       {IDS_NOT_OWNER}, {}},
+      {"changed action for the logged-on Microsoft account's principal",
+       [](Desk& t) {
+         t.rig.account.SetMicrosoftAccount(u"alice@outlook.com", u"MicrosoftAccount");
+         t.view.At(IDC_USER).text = u"alice@outlook.com";
+         t.Action(true, 2);
+       },
+       {IDS_REMOVAL_UPDATED}, {u"set type", u"set OrvaneChecker"}},
+      {"changed action for another account's principal",
+       [](Desk& t) {
+         t.rig.account.SetMicrosoftAccount(u"alice@outlook.com", u"MicrosoftAccount");
+         t.view.At(IDC_USER).text = u"bob@outlook.com";
          t.Action(true, 2);
        },
        {IDS_NOT_OWNER}, {}},
@@ -721,13 +861,111 @@ TEST_F(RegistrationTest, UpdateWithoutPasswordMessages) {
   }
 }
 
-TEST_F(RegistrationTest, UpdateOnACardWithoutRecordCreatesTheKeyEmpty) {
-  ShowCard();
-  Fill(u"", u"", u"alice", u"PC", u"");
-  Press();
-  EXPECT_EQ(Messages(), std::vector<int>{IDS_NOTHING_CHANGED});
-  EXPECT_TRUE(rig.registry.KeyExists(path));
-  EXPECT_THAT(rig.registry.ValueNames(RegRoot::LocalMachine, path), IsEmpty());
+// The update without password changes a record the checker can act on:
+// without "data" that decodes for the card it says the card is not
+// registered, before any other check, and writes nothing, not even a key.
+TEST_F(RegistrationTest, UpdateWithoutPasswordNeedsARecordWithData) {
+  struct Case {
+    const char* name;
+    std::function<void(Desk&)> setup;
+    bool keyBefore;
+  } cases[] = {
+      {"no key", [](Desk&) {}, false},
+      {"an empty key", [](Desk& t) { t.rig.registry.AddKey(t.path); }, true},
+      {"settings and comment without data",
+       [](Desk& t) {
+         t.rig.registry.SetDword(t.path, u"type", 0);
+         t.rig.registry.SetString(t.path, u"comment", u"2023/01/02 03:04:05 x");
+       },
+       true},
+      {"data of 0 bytes", [](Desk& t) { t.rig.registry.SetBinary(t.path, u"data", Bytes()); },
+       true},
+      {"another card's data",
+       [](Desk& t) {
+         t.rig.registry.SetBinary(t.path, u"data", EncryptedData(kOtherCard, u"p", u"alice", u"H"));
+       },
+       true},
+      {"data over 256 bytes",
+       [](Desk& t) { t.rig.registry.SetBinary(t.path, u"data", Bytes(272, 0x41)); }, true},
+  };
+  for (const Case& c : cases) {
+    for (const bool otherUser : {false, true}) {
+      Desk t;
+      c.setup(t);
+      t.ShowCard();
+      // A changed action and description, for the current user or, where
+      // the owner check would refuse, for another.
+      t.Fill(u"", u"", otherUser ? u"bob" : u"alice", u"PC", u"new");
+      t.Action(true, 1, true, u"0");
+      t.Press();
+      const std::string name = std::string(c.name) + (otherUser ? ", another user" : "");
+      ASSERT_EQ(t.Messages(), std::vector<int>{IDS_NOT_REGISTERED}) << name;
+      EXPECT_EQ(t.rig.messages.shown[0].style, mb::kIconInformation) << name;
+      EXPECT_EQ(t.rig.messages.shown[0].owner, nullptr) << name;
+      EXPECT_THAT(t.Writes(), IsEmpty()) << name;
+      EXPECT_EQ(t.rig.registry.KeyExists(t.path), c.keyBefore) << name;
+      EXPECT_FALSE(t.HasRunValue()) << name;
+      EXPECT_EQ(t.rig.registry.OpenHandleCount(), 0u) << name;
+    }
+  }
+  // With a record the same input goes on to the checks and the writes.
+  Desk t;
+  t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk");
+  t.ShowCard();
+  t.Fill(u"", u"", u"alice", u"PC", u"new");
+  t.Action(true, 1, true, u"3");
+  t.Press();
+  EXPECT_EQ(t.Messages(), std::vector<int>{IDS_REMOVAL_UPDATED});
+}
+
+// A card shown after another starts from no action: a card without a record,
+// or whose data does not decode, must neither show the previous card's action
+// nor let it pass for the stored one, which would skip the owner check.
+TEST_F(RegistrationTest, ACardWithoutUsableRecordForgetsThePreviousCardsAction) {
+  const std::u16string otherPath = RecordPath(kOtherCard);
+  struct Case {
+    const char* name;
+    std::function<void(Desk&)> setup;
+  } cases[] = {
+      {"no record", [](Desk&) {}},
+      {"another card's data",
+       [otherPath](Desk& t) {
+         t.rig.registry.SetBinary(otherPath, u"data", EncryptedData(kCard, u"p", u"carol", u"H"));
+         t.rig.registry.SetDword(otherPath, u"type", 0x11);
+       }},
+      {"data over 256 bytes",
+       [otherPath](Desk& t) {
+         t.rig.registry.SetBinary(otherPath, u"data", Bytes(272, 0x41));
+         t.rig.registry.SetDword(otherPath, u"type", 0x11);
+       }},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    c.setup(t);
+    // The first card: alice's, forced shutdown every 30 s.
+    t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk", 0x11, 30);
+    t.ShowCard();
+    ASSERT_TRUE(t.view.At(IDC_REMOVAL_ON).checked) << c.name;
+    // The second card replaces it.
+    SettingState& state = t.rig.program.state;
+    state.card.identity = kOtherCard;
+    state.card.permuted = Permuted(kOtherCard);
+    t.ShowCard();
+    EXPECT_FALSE(t.view.At(IDC_REMOVAL_ON).checked) << c.name;
+    for (int id : {IDC_REMOVAL_ACTION, IDC_FORCE, IDC_INTERVAL_LABEL, IDC_INTERVAL})
+      EXPECT_FALSE(t.view.At(id).enabled) << c.name << " control " << id;
+    EXPECT_EQ(state.stored.type, -1) << c.name;
+    EXPECT_EQ(state.stored.interval, 5) << c.name;
+    // The first card's action chosen for another user is a change of action.
+    t.Fill(u"pw", u"pw", u"bob");
+    t.Action(true, 1, true, u"30");
+    t.Press();
+    EXPECT_EQ(t.Messages(), std::vector<int>{IDS_NOT_OWNER}) << c.name;
+    LoginStrings strings;
+    EXPECT_NE(ReadLoginRecord(t.rig.registry, kOtherCard, kMaxLoginData, strings),
+              LoginDataResult::Ok)
+        << c.name;
+  }
 }
 
 TEST_F(RegistrationTest, OnlyANewDescriptionGetsANewTime) {
