@@ -11,6 +11,11 @@
 #   switch-off the action switched off while a checker runs: 168, the
 #              checker closed, the autostart value gone; switched on and off
 #              again with the value already missing: 168 all the same
+#   unquoted   an unquoted autostart value of an earlier version replaced by
+#              the quoted path when the update without password switches an
+#              action on
+#   not-registered  the update without password on a card without record:
+#              177 with the information icon, nothing written, no key made
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,6 +31,7 @@ CARD=012E4CD82A1B3C4D03014B024F4993FF
 user=$(id -un)  # what GetUserNameW gives under Wine, and the dialog's default user
 ORVANE_KEY='HKLM\SOFTWARE\Brindle\Orvane'
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+RUN_PATH=${RUN_KEY#HKCU\\}
 # Every call the cases look at, for both programs (one RelayInclude list).
 UI_RELAY='advapi32.RegSetValueExW;kernelbase.RegSetValueExW;user32.MessageBoxW;user32.ExitWindowsEx;advapi32.AdjustTokenPrivileges;kernelbase.AdjustTokenPrivileges'
 export UI_RELAY
@@ -79,6 +85,10 @@ value_in() {  # value_in FILE NAME
 stored_text() {  # stored_text HKLM|HKCU PATH NAME
   ui_run "$UI_BIN/orvane-read-value.exe" "$1" "$2" "$3" | tr -d '\r' | head -n 1
 }
+# The stored byte count of a value: "bytes=N".
+stored_text_bytes() {  # stored_text_bytes HKLM|HKCU PATH NAME
+  ui_run "$UI_BIN/orvane-read-value.exe" "$1" "$2" "$3" | tr -d '\r' | sed -n 2p
+}
 # The record's sub-key in an export (the one card of the tests).
 record_path_in() {  # record_path_in FILE
   sed -n 's/^\[HKEY_LOCAL_MACHINE\\\(SOFTWARE\\Brindle\\Orvane\\[0-9a-f]*\)\]$/\1/p' "$1" | head -n 1
@@ -99,14 +109,26 @@ same_or_fail() {  # same_or_fail WHAT ACTUAL EXPECTED
   [ "$2" = "$3" ] || ui_fail "$1: [$2], expected [$3]"
 }
 
-# The checker the way Windows starts it at logon: the command of the Run
-# value, with the debug lines and the relay trace in $UI_OUT/checker.log.
+# The autostart value's text exactly as stored (orvane-read-value's escapes
+# undone); empty when there is none.
+run_value_text() {
+  stored_text HKCU "$RUN_PATH" OrvaneChecker |
+    sed 's/^"//; s/"$//; s/\\\(.\)/\1/g'
+}
+# The checker the way Windows starts it at logon: the Run value is a command
+# line, whose program name runs to the closing quote when it begins with
+# one, else to the first blank (CreateProcessW without an application name).
+# The debug lines and the relay trace go to $UI_OUT/checker.log.
 start_checker_from_run_value() {
-  export_key "$RUN_KEY" "$UI_OUT/run.reg"
-  local command; command=$(value_in "$UI_OUT/run.reg" OrvaneChecker)
+  local command program
+  command=$(run_value_text)
   [ -n "$command" ] || ui_fail "no Run value OrvaneChecker"
-  command=${command#\"}; command=${command%\"}; command=${command//\\\\/\\}
-  WINEDEBUG=warn+seh,+relay wine "$command" >/dev/null 2>"$UI_OUT/checker.log" &
+  if [ "${command:0:1}" = '"' ]; then
+    program=${command:1}; program=${program%%\"*}
+  else
+    program=${command%% *}
+  fi
+  WINEDEBUG=warn+seh,+relay wine "$program" >/dev/null 2>"$UI_OUT/checker.log" &
   checker_pid=$!
   ui_run "$UI_BIN/orvane-close-checker.exe" --find 30000 >/dev/null 2>&1 || ui_fail "the checker window did not appear"
   kill -0 "$checker_pid" 2>/dev/null || ui_fail "the checker is not running"
@@ -150,16 +172,18 @@ case $case in
     time=${comment:1:19}
     grep -qF "id  1003 0x03eb Static \"このカード (FeliCa) のログイン情報は登録されています。\\r\\n登録日時：$time\"" "$UI_OUT/driver.log" ||
       ui_fail "status line after the lookup: $(grep 'id  1003' "$UI_OUT/driver.log")"
-    # The autostart value: OrvaneChecker.exe beside OrvaneSetting.exe.
-    export_key "$RUN_KEY" "$UI_OUT/run.reg" || ui_fail "cannot export the Run key"
+    # The autostart value: OrvaneChecker.exe beside OrvaneSetting.exe, in
+    # double quotes, as stored (with the terminator Windows reads).
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
-    same_or_fail "Run value" "$(value_in "$UI_OUT/run.reg" OrvaneChecker)" "\"${checker_path//\\/\\\\}\""
+    same_or_fail "Run value" "$(run_value_text)" "\"$checker_path\""
+    same_or_fail "Run value bytes" "$(stored_text_bytes HKCU "$RUN_PATH" OrvaneChecker)" \
+      "bytes=$((2 * (${#checker_path} + 3)))"
     # The writes in their order; REG_SZ with two bytes a character and no
     # terminator, REG_DWORD with four bytes.
     expected=$(printf '%s\n' "data 00000003 $(printf %08x "$data_bytes")" \
       "comment 00000001 $(printf %08x $((2 * (${#comment} - 2))))" \
       "type 00000004 00000004" \
-      "OrvaneChecker 00000001 $(printf %08x $((2 * ${#checker_path})))" \
+      "OrvaneChecker 00000001 $(printf %08x $((2 * (${#checker_path} + 2))))" \
       "interval 00000004 00000004")
     same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log")" "$expected"
     # One message: 136 with MB_OK and no owner.
@@ -220,8 +244,9 @@ case $case in
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
     ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST 0x12 1 >/dev/null 2>&1 ||
       ui_fail "cannot arrange the record"
-    ui_run reg add "$RUN_KEY" /v OrvaneChecker /t REG_SZ /d "$checker_path" /f >/dev/null 2>&1 ||
+    ui_run reg add "$RUN_KEY" /v OrvaneChecker /t REG_SZ /d "\"$checker_path\"" /f >/dev/null 2>&1 ||
       ui_fail "cannot arrange the Run value"
+    same_or_fail "Run value arranged" "$(run_value_text)" "\"$checker_path\""
     start_checker_from_run_value
     ui_start "$UI_BIN/OrvaneSetting.exe"
     drive switch-off.ui || ui_fail "driver exit code $?"
@@ -237,8 +262,7 @@ case $case in
       "dword:ffffffff dword:00000005"
 
     drive switch-on.ui || ui_fail "driver exit code $?"
-    export_key "$RUN_KEY" "$UI_OUT/run-on.reg" || ui_fail "cannot export the Run key"
-    same_or_fail "Run value after switching on" "$(value_in "$UI_OUT/run-on.reg" OrvaneChecker)" "\"${checker_path//\\/\\\\}\""
+    same_or_fail "Run value after switching on" "$(run_value_text)" "\"$checker_path\""
     export_key "$ORVANE_KEY" "$UI_OUT/on.reg"
     same_or_fail "type, interval after switching on" "$(value_in "$UI_OUT/on.reg" type) $(value_in "$UI_OUT/on.reg" interval)" \
       "dword:00000012 dword:00000001"
@@ -256,6 +280,43 @@ case $case in
     same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log" | cut -d' ' -f1 | tr '\n' ' ')" \
       "type interval type OrvaneChecker interval type interval "
     echo "PASS switch-off: 168 three times; the running checker closed (exit 0), the Run value deleted, written, and its absence no failure"
+    ;;
+  unquoted)
+    checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST none none >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the record"
+    ui_run reg add "$RUN_KEY" /v OrvaneChecker /t REG_SZ /d "$checker_path" /f >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the Run value"
+    same_or_fail "Run value arranged" "$(run_value_text)" "$checker_path"
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive unquoted.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    same_or_fail "Run value after switching on" "$(run_value_text)" "\"$checker_path\""
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log")" \
+      "$(printf '%s\n' "type 00000004 00000004" \
+        "OrvaneChecker 00000001 $(printf %08x $((2 * (${#checker_path} + 2))))" \
+        "interval 00000004 00000004")"
+    export_key "$ORVANE_KEY" "$UI_OUT/on.reg"
+    same_or_fail "type, interval" "$(value_in "$UI_OUT/on.reg" type) $(value_in "$UI_OUT/on.reg" interval)" \
+      "dword:00000000 dword:00000001"
+    echo "PASS unquoted: the unquoted Run value replaced by the quoted path when the action was switched on (168)"
+    ;;
+  not-registered)
+    ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1
+    ui_run reg delete "$RUN_KEY" /v OrvaneChecker /f >/dev/null 2>&1
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive not-registered.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    # No key at all: neither the record nor the Orvane key above it.
+    ! ui_run reg query "$ORVANE_KEY" >/dev/null 2>&1 || ui_fail "a key was created: $(ui_run reg query "$ORVANE_KEY" /s)"
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log")" ""
+    same_or_fail "Run value" "$(run_value_text)" ""
+    boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/')
+    same_or_fail "MessageBoxW owner and style" "$boxes" "00000000 00000040"
+    [ -s "$UI_OUT/not-registered.png" ] || ui_fail "no screenshot not-registered.png"
+    echo "PASS not-registered: 177 with the information icon, no key created, nothing written"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac
