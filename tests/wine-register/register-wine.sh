@@ -16,6 +16,9 @@
 #              action on
 #   not-registered  the update without password on a card without record:
 #              177 with the information icon, nothing written, no key made
+#   no-autostart  the Run key cannot be created (its parent made volatile):
+#              176 with the warning icon for the registration and for the
+#              update; switched off, 168 and the running checker closed
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -52,8 +55,18 @@ if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
 fi
 
 checker_pid=
+# The Run key's parent as it was, while a case has replaced it.
+saved_run_parent=
+RUN_PARENT='HKCU\Software\Microsoft\Windows\CurrentVersion'
+restore_run_parent() {
+  [ -n "$saved_run_parent" ] || return 0
+  ui_run reg delete "$RUN_PARENT" /f >/dev/null 2>&1
+  ui_run reg import "$(ui_winpath "$saved_run_parent")" >/dev/null 2>&1 || echo "cannot restore $RUN_PARENT"
+  saved_run_parent=
+}
 # shellcheck disable=SC2317  # called by the EXIT trap
 cleanup() {
+  restore_run_parent
   if [ -n "$checker_pid" ] && kill -0 "$checker_pid" 2>/dev/null; then
     ui_run "$UI_BIN/orvane-close-checker.exe" 2000 >/dev/null 2>&1
     sleep 0.5
@@ -128,7 +141,10 @@ start_checker_from_run_value() {
   else
     program=${command%% *}
   fi
-  WINEDEBUG=warn+seh,+relay wine "$program" >/dev/null 2>"$UI_OUT/checker.log" &
+  start_checker "$program"
+}
+start_checker() {  # start_checker PROGRAM
+  WINEDEBUG=warn+seh,+relay wine "$1" >/dev/null 2>"$UI_OUT/checker.log" &
   checker_pid=$!
   ui_run "$UI_BIN/orvane-close-checker.exe" --find 30000 >/dev/null 2>&1 || ui_fail "the checker window did not appear"
   kill -0 "$checker_pid" 2>/dev/null || ui_fail "the checker is not running"
@@ -317,6 +333,39 @@ case $case in
     same_or_fail "MessageBoxW owner and style" "$boxes" "00000000 00000040"
     [ -s "$UI_OUT/not-registered.png" ] || ui_fail "no screenshot not-registered.png"
     echo "PASS not-registered: 177 with the information icon, no key created, nothing written"
+    ;;
+  no-autostart)
+    ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1
+    # Wine enforces no registry permissions; but no lasting key can be made
+    # below a volatile one, so the Run key's parent is made volatile.
+    ui_run reg export "$RUN_PARENT" "$(ui_winpath "$UI_OUT/run-parent.saved.reg")" /y >/dev/null 2>&1 ||
+      ui_fail "cannot save $RUN_PARENT"
+    saved_run_parent=$UI_OUT/run-parent.saved.reg
+    ui_run reg delete "$RUN_PARENT" /f >/dev/null 2>&1 || ui_fail "cannot delete $RUN_PARENT"
+    ui_run "$UI_BIN/orvane-volatile-key.exe" HKCU "${RUN_PARENT#HKCU\\}" || ui_fail "cannot make $RUN_PARENT volatile"
+    ! ui_run reg add "$RUN_KEY" /v probe /d x /f >/dev/null 2>&1 || ui_fail "the Run key can still be created"
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive no-autostart.ui || ui_fail "driver exit code $?"
+    # The record holds the action; the checker started by hand arms on it.
+    export_key "$ORVANE_KEY" "$UI_OUT/on.reg"
+    same_or_fail "type, interval" "$(value_in "$UI_OUT/on.reg" type) $(value_in "$UI_OUT/on.reg" interval)" \
+      "dword:00000002 dword:00000001"
+    start_checker "$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
+    drive no-autostart-off.ui || ui_fail "driver exit code $?"
+    wait_checker_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "checker exit code $rc after the action was switched off (124: still running)"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    restore_run_parent
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log" | cut -d' ' -f1 | tr '\n' ' ')" \
+      "data comment type interval type type interval "
+    export_key "$ORVANE_KEY" "$UI_OUT/off.reg"
+    same_or_fail "type, interval after switching off" "$(value_in "$UI_OUT/off.reg" type) $(value_in "$UI_OUT/off.reg" interval)" \
+      "dword:ffffffff dword:00000005"
+    boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/')
+    same_or_fail "MessageBoxW owner and style" "$boxes" "$(printf '%s\n' '00000000 00000030' '00000000 00000030' '00000000 00000000')"
+    [ -s "$UI_OUT/no-autostart.png" ] || ui_fail "no screenshot no-autostart.png"
+    echo "PASS no-autostart: 176 with the warning icon for the registration and the update; switched off, 168 and the checker closed"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac
