@@ -28,12 +28,14 @@ void LookUpRecord(SettingProgram& program, DialogView& view);
 void RegisterCommand(SettingProgram& program, DialogView& view);
 
 // The registration proper: "data" and "comment" of the shown card's record,
-// then the removal settings that changed. Shows and returns 136 on success;
+// then the removal settings that changed. Shows and returns 136 on success,
+// 176 when an action was written but its autostart could not be registered;
 // 137 when a write failed (what was written stays), 174 or 175 when the
 // input does not fit the record (nothing written).
 int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16_t* password,
                      const char16_t* target, const char16_t* description);
-// The update without password; 1 after message 168 or 173, else 0.
+// The update without password, of a record whose "data" the register
+// command found; 1 after message 168, 173 or 176, else 0.
 int UpdateRecordSettings(SettingProgram& program, DialogView& view);
 // Writes "comment" anew when the description field differs from the
 // remembered description: 1 when written, 0 when unchanged, -1 when the

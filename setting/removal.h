@@ -23,7 +23,8 @@ int ReadRemovalChoice(SettingProgram& program, DialogView& view);
 // An action chosen with an interval below 1: message 170, and false.
 bool CheckIntervalRule(SettingProgram& program);
 // 1 to go on: the action does not change, or the login user is the account
-// running the program; otherwise message 169 and 0.
+// running the program (its logon name or Microsoft-account principal);
+// otherwise message 169 and 0.
 int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser);
 enum class StoreOutcome {
   Failed,                  // a write or the Run value's deletion failed
