@@ -329,7 +329,10 @@ INSTANTIATE_TEST_SUITE_P(Intervals, PeriodTest,
                                            PeriodCase{4294967u, kTimerMaximum},
                                            PeriodCase{4294968u, kTimerMaximum},
                                            PeriodCase{536870912u, kTimerMaximum},
-                                           PeriodCase{0xFFFFFFFFu, kTimerMaximum}));
+                                           PeriodCase{0xFFFFFFFFu, kTimerMaximum}),
+                         [](const ::testing::TestParamInfo<PeriodCase>& info) {
+                           return "Interval" + std::to_string(info.param.interval);
+                         });
 
 TEST_F(CheckerFixture, TypeAndIntervalAreReadEvenWithoutData) {
   registry.AddKey(RecordPath(kCard));
