@@ -16,4 +16,8 @@ int CardAccessPoller::Poll() { return PollCard(access_); }
 
 const CardIdentity& CardAccessPoller::Identity() const { return access_.identity; }
 
+// Reader kind 0 after a poll: no service or no usable reader, and the next
+// poll discovers again (a new context included).
+bool CardAccessPoller::ReaderAnswered() const { return access_.readerKind != kNoReader; }
+
 }  // namespace orvane

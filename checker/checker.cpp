@@ -62,14 +62,29 @@ int ReadCheckerRecord(Checker& checker) {
   }
   checker.removalType = ReadDwordValue(checker.registry, key.handle(), names::kType, kNoRemovalAction);
   uint32_t interval = ReadDwordValue(checker.registry, key.handle(), names::kInterval, kDefaultInterval);
-  checker.periodMs = interval * kPeriodPerSecond;  // wraps in 32 bits, as the timer takes it
+  checker.periodMs = PeriodFromInterval(interval);
   return haveData;
+}
+
+uint32_t PeriodFromInterval(uint32_t interval) {
+  // A wrapped product would turn a huge interval into no watch or a short
+  // one, and a period above the timer's maximum into one that never fires.
+  const uint64_t ms = static_cast<uint64_t>(interval) * kPeriodPerSecond;
+  return ms > kMaxPeriodMs ? kMaxPeriodMs : static_cast<uint32_t>(ms);
 }
 
 int StartWatch(Checker& checker) {
   checker.armed = false;
   checker.poller.Prepare();
-  if (checker.poller.Poll() == 0) {
+  int found = checker.poller.Poll();
+  // Only an absent service or reader is worth waiting for: a reader that
+  // answers without a card is final, so a password logon leaves no process.
+  for (int retry = 0; found == 0 && !checker.poller.ReaderAnswered() && retry < kReaderRetries;
+       ++retry) {
+    checker.wait.Wait(kReaderRetryMs);
+    found = checker.poller.Poll();
+  }
+  if (found == 0) {
     DebugLine(checker, kLineNoCard);
     return 0;
   }

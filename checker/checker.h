@@ -26,6 +26,10 @@ class CardPoller {
   // One poll; nonzero when Identity() now holds the card read.
   virtual int Poll() = 0;
   virtual const CardIdentity& Identity() const = 0;
+  // After a poll that found no card: true when a reader was there to answer
+  // (its "no card" is final), false when there was no PC/SC service or no
+  // usable reader (the reader may still be on its way).
+  virtual bool ReaderAnswered() const = 0;
 };
 
 // The poller on the shared card-access code (LoadFelicaLibrary, PollCard).
@@ -35,6 +39,7 @@ class CardAccessPoller : public CardPoller {
   void Prepare() override;
   int Poll() override;
   const CardIdentity& Identity() const override;
+  bool ReaderAnswered() const override;
 
  private:
   CardAccess& access_;
@@ -50,8 +55,21 @@ class WatchWindowPort {
   virtual bool Create(uint32_t periodMs) = 0;
 };
 
+// The pause between two polls while the start waits for a reader.
+class WaitPort {
+ public:
+  virtual ~WaitPort() = default;
+  virtual void Wait(uint32_t milliseconds) = 0;
+};
+
 constexpr int kDebugLineSize = 1000;
 constexpr uint32_t kPeriodPerSecond = 1000;
+// The longest period the window timer takes (USER_TIMER_MAXIMUM).
+constexpr uint32_t kMaxPeriodMs = 0x7FFFFFFF;
+// At logon the smart-card service or the reader may not be ready yet: the
+// start polls again once a second, at most this many times.
+constexpr int kReaderRetries = 30;
+constexpr uint32_t kReaderRetryMs = 1000;
 
 // Lines written to the debugger output.
 extern const char16_t kLineNoCard[];          // "no card\n"
@@ -62,8 +80,8 @@ extern const char16_t kLineShutdown[];        // "shutdown\n"
 
 struct Checker {
   Checker(CardPoller& p, RegistryPort& r, SystemPort& s, SessionPort& e, DebugOutputPort& d,
-          WatchWindowPort& w)
-      : poller(p), registry(r), system(s), session(e), debug(d), window(w) {}
+          WatchWindowPort& w, WaitPort& t)
+      : poller(p), registry(r), system(s), session(e), debug(d), window(w), wait(t) {}
 
   CardPoller& poller;
   RegistryPort& registry;
@@ -71,6 +89,7 @@ struct Checker {
   SessionPort& session;
   DebugOutputPort& debug;
   WatchWindowPort& window;
+  WaitPort& wait;
 
   uint32_t removalType = kNoRemovalAction;
   uint32_t periodMs = 0;
@@ -81,8 +100,13 @@ struct Checker {
 };
 
 // 1 when the watch is armed and its window exists, 0 otherwise (one debug
-// line says why, except when the window could not be created).
+// line says why, except when the window could not be created). While no
+// service or no usable reader answers, polls again once a second for up to
+// kReaderRetries seconds before deciding "no card".
 int StartWatch(Checker& checker);
+// Timer period for a record's interval in seconds: interval x 1000 without
+// wrapping, at most kMaxPeriodMs; 0 stays 0 (no watch).
+uint32_t PeriodFromInterval(uint32_t interval);
 // Reads removal type, check period and record user of the polled card's
 // record; 1 when "data" was read and decoded.
 int ReadCheckerRecord(Checker& checker);

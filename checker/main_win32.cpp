@@ -53,6 +53,11 @@ class Win32WatchWindow : public WatchWindowPort {
   }
 };
 
+class SleepWait : public WaitPort {
+ public:
+  void Wait(uint32_t milliseconds) override { Sleep(milliseconds); }
+};
+
 void RegisterWatchClass(HINSTANCE instance) {
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
@@ -79,7 +84,8 @@ WinSystem g_system;
 WinSession g_session;
 WinDebugOutput g_debug;
 Win32WatchWindow g_window;
-Checker g_watch(g_poller, g_registry, g_system, g_session, g_debug, g_window);
+SleepWait g_wait;
+Checker g_watch(g_poller, g_registry, g_system, g_session, g_debug, g_window, g_wait);
 
 }  // namespace
 

@@ -183,7 +183,8 @@ struct AllocFixture : ::testing::Test {
   CountingSession session;
   CountingDebug debug;
   FakeWatchWindow window;
-  Checker checker{poller, registry, system, session, debug, window};
+  FakeWait wait;
+  Checker checker{poller, registry, system, session, debug, window, wait};
 
   void Arm(uint32_t type) {
     CardIdentity card{};

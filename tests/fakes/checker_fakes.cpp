@@ -50,9 +50,16 @@ void FakePoller::Prepare() { ++prepares; }
 
 int FakePoller::Poll() {
   ++polls;
+  answered_ = reader;
   // A poll clears the identity before it reads, so nothing stale survives.
-  identity_ = present ? card : CardIdentity{};
-  return present && IdentityIsValid(identity_) ? 1 : 0;
+  identity_ = reader && present ? card : CardIdentity{};
+  return reader && present && IdentityIsValid(identity_) ? 1 : 0;
+}
+
+void FakeWait::Wait(uint32_t milliseconds) {
+  waits.push_back(milliseconds);
+  nowMs += milliseconds;
+  if (onWaited) onWaited(nowMs);
 }
 
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #define ORVANE_TESTS_FAKES_CHECKER_FAKES_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,9 +54,21 @@ class FakeWatchWindow : public WatchWindowPort {
   bool Create(uint32_t period) override;
 };
 
-// The card on the reader is whatever the test last put there.
+// A clock that only moves when the checker waits; onWaited runs after each
+// wait with the time reached, so a test can bring the reader at a given second.
+class FakeWait : public WaitPort {
+ public:
+  uint64_t nowMs = 0;
+  std::vector<uint32_t> waits;
+  std::function<void(uint64_t nowMs)> onWaited;
+  void Wait(uint32_t milliseconds) override;
+};
+
+// The card on the reader is whatever the test last put there; with reader
+// false there is no service or no reader at all.
 class FakePoller : public CardPoller {
  public:
+  bool reader = true;
   bool present = false;
   CardIdentity card = {};
   int prepares = 0;
@@ -68,9 +81,11 @@ class FakePoller : public CardPoller {
   void Prepare() override;
   int Poll() override;
   const CardIdentity& Identity() const override { return identity_; }
+  bool ReaderAnswered() const override { return answered_; }
 
  private:
   CardIdentity identity_ = {};
+  bool answered_ = false;
 };
 
 }  // namespace orvane

@@ -52,7 +52,8 @@ run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.ExitW
 # The checker with the bridge DLL beside it (never beside the programs in bin/).
 mkdir -p "$work/app"
 cp "$bin/OrvaneChecker.exe" "$bin/winscard-bridge/winscard.dll" "$work/app/" || fail "cannot copy the checker"
-"$native/orvane-pcsc-bridge" "$work/port" "$work/bridge.log" &
+# late-reader holds the bridge's calls through this file (see pcsc_bridge.c).
+ORVANE_PCSC_BRIDGE_HOLD=$work/hold "$native/orvane-pcsc-bridge" "$work/port" "$work/bridge.log" &
 bridge_pid=$!
 echo "$bridge_pid" >"$pcsc_state/bridge-1.pid"
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
@@ -88,6 +89,18 @@ start_armed() {  # start_armed INTERVAL: the card on the reader, a record with l
   sleep 2
   [ -z "$(debug_lines)" ] || fail "ticks with the card present wrote [$(debug_lines)]"
 }
+
+# Stops the fixture's pcscd (and the readers with it) for the rest of the
+# case; cleanup starts it again should the case fail before it does.
+stop_pcscd() {
+  local pcscd_pid
+  pcscd_pid=$(cat "$pcsc_state/pcscd.pid")
+  restore_pcscd=1
+  kill -TERM "$pcscd_pid" 2>/dev/null || fail "cannot stop pcscd"
+  for _ in $(seq 50); do kill -0 "$pcscd_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pcscd_pid" 2>/dev/null && fail "pcscd did not stop"
+}
+no_service_calls() { grep -c '^establish 8010001d$' "$work/bridge.log" 2>/dev/null; }
 
 crashed() { grep -qE 'Unhandled (page fault|exception)|err:seh:|wine: Call from .* to unimplemented' "$work/log"; }
 
@@ -138,11 +151,7 @@ case $case in
     # pcscd goes away with its readers while the card lies on one: the next
     # tick counts the card as gone and ends the session; nothing hangs.
     start_armed 1
-    pcscd_pid=$(cat "$pcsc_state/pcscd.pid")
-    restore_pcscd=1
-    kill -TERM "$pcscd_pid" 2>/dev/null || fail "cannot stop pcscd"
-    for _ in $(seq 50); do kill -0 "$pcscd_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$pcscd_pid" 2>/dev/null && fail "pcscd did not stop"
+    stop_pcscd
     expect_session_end 5 "with the readers gone"
     ends_cleanly
     harness restart "$pcsc_state" "$wait_tool"  # the fixture's pcscd for the tests after
@@ -201,10 +210,62 @@ case $case in
     rc=$?
     # Through the bridge: both readers were tried, each without a card.
     [ "$(grep -c '^connect ' "$work/bridge.log")" = 2 ] || fail "the checker did not poll both PC/SC readers: $(cat "$work/bridge.log")"
+    # Readers that answer without a card are final: no second attempt.
+    [ "$(grep -c '^establish ' "$work/bridge.log")" = 1 ] || fail "the checker waited although the readers answered: $(cat "$work/bridge.log")"
     [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
     [ "$(debug_lines)" = 'no card\n' ] || fail "debug lines [$(debug_lines)], expected [no card\\n]"
     [ -z "$(exit_calls)" ] || fail "ExitWindowsEx was called"
     echo "PASS $case: exit 0 after \"no card\\n\"" ;;
+  late-reader)
+    # Logon before the smart-card service: the checker starts with pcscd
+    # stopped and keeps asking; 5 s later pcscd comes with the card on the
+    # reader and the checker arms; taking the card away ends the session.
+    # The virtual card can only connect once pcscd runs, and a reader seen
+    # without its card would rightly end the checker ("no card"), so the
+    # bridge holds the checker's calls until both are there.
+    record 0x10 1
+    stop_pcscd
+    checker 2>"$work/log" &
+    checker_pid=$!
+    sleep 5
+    kill -0 "$checker_pid" 2>/dev/null || fail "the checker ended without a service (debug lines [$(debug_lines)])"
+    [ -z "$(debug_lines)" ] || fail "debug lines [$(debug_lines)] while waiting for the service"
+    waited=$(no_service_calls)
+    [ "${waited:-0}" -ge 2 ] || fail "the checker did not ask again for the service: $(cat "$work/bridge.log")"
+    touch "$work/hold"
+    harness restart "$pcsc_state" "$wait_tool"
+    restore_pcscd= vcard_pid=
+    place_card
+    rm -f "$work/hold"
+    run "$bin/orvane-close-checker.exe" --find 30000 >/dev/null 2>&1 || fail "the checker did not arm once pcscd and the card came (debug lines [$(debug_lines)])"
+    kill -0 "$checker_pid" 2>/dev/null || fail "the checker is not running"
+    sleep 2
+    [ -z "$(debug_lines)" ] || fail "ticks with the card present wrote [$(debug_lines)]"
+    [ -z "$(exit_calls)" ] || fail "ExitWindowsEx with the card present"
+    echo remove >"$work/card.ctl"
+    expect_session_end 5 "after the card left"
+    ends_cleanly
+    echo "PASS $case: \"no service\" $waited times, armed once pcscd and the card came, ExitWindowsEx(10) when the card left; $ending" ;;
+  no-service)
+    # pcscd never comes: the checker asks once a second for 30 s, then ends
+    # with "no card" and code 0.
+    record 0x10 1
+    stop_pcscd
+    t0=$(date +%s)
+    WINEDLLOVERRIDES=winscard=n WINEDEBUG=warn+seh,+relay timeout 120 \
+      "$root/tests/wine/wine-run.sh" "$work/app/OrvaneChecker.exe" 2>"$work/log"
+    rc=$?
+    elapsed=$(($(date +%s) - t0))
+    harness restart "$pcsc_state" "$wait_tool"  # the fixture's pcscd for the tests after
+    restore_pcscd=
+    [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
+    [ "$(debug_lines)" = 'no card\n' ] || fail "debug lines [$(debug_lines)], expected [no card\\n]"
+    [ -z "$(exit_calls)" ] || fail "ExitWindowsEx was called"
+    [ "$(no_service_calls)" = 31 ] || fail "$(no_service_calls) attempts at a context, expected 31: $(sort "$work/bridge.log" | uniq -c)"
+    [ "$(grep -vc '^establish 8010001d$' "$work/bridge.log")" = 0 ] || fail "other calls than a context: $(sort "$work/bridge.log" | uniq -c)"
+    [ $elapsed -ge 30 ] || fail "ended after $elapsed s, before the 30 s wait"
+    [ $elapsed -le 90 ] || fail "ended after $elapsed s"
+    echo "PASS $case: 31 attempts without a service, then \"no card\n\" and exit 0 after $elapsed s" ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac
 exit 0

@@ -8,7 +8,10 @@
  *
  * listens on 127.0.0.1, on an ephemeral port written to PORT_FILE once
  * listening; with LOG_FILE it appends a line per call: the call's name and
- * its result in hex (e.g. "connect 8010000c").
+ * its result in hex (e.g. "connect 8010000c"). While the file named by
+ * ORVANE_PCSC_BRIDGE_HOLD exists, every call received waits before it is
+ * made: a test changes pcscd and its cards meanwhile, and the program sees
+ * them change all at once between two of its calls.
  *
  * One process per connection (a Windows process keeps one connection for its
  * life). Messages, little-endian: request u32 length, u32 operation, fields;
@@ -63,6 +66,12 @@ static void LogCall(uint32_t op, LONG rv) {
   fclose(f);
 }
 
+static void WaitWhileHeld(void) {
+  const char* hold = getenv("ORVANE_PCSC_BRIDGE_HOLD");
+  if (!hold || !*hold) return;
+  while (access(hold, F_OK) == 0) usleep(20000);
+}
+
 static void Serve(int fd) {
   static unsigned char in[kMaxMessage], out[kMaxMessage], scratch[kMaxMessage];
   for (;;) {
@@ -70,6 +79,7 @@ static void Serve(int fd) {
     if (!ReadAll(fd, head, 4)) return;
     uint32_t length = head[0] | head[1] << 8 | head[2] << 16 | (uint32_t)head[3] << 24;
     if (length > sizeof in || !ReadAll(fd, in, length)) return;
+    WaitWhileHeld();
     Buf q = {in, length, 0, 0};
     Buf a = {out + 4, sizeof out - 4, 0, 0};
     uint32_t op = GetU32(&q);

@@ -50,6 +50,9 @@ std::u16string RecordPath(const CardIdentity& card) {
   return path;
 }
 
+// USER_TIMER_MAXIMUM: the longest period a window timer takes.
+constexpr uint32_t kTimerMaximum = 0x7FFFFFFFu;
+
 struct CheckerFixture : ::testing::Test {
   FakeRegistry registry;
   FakePoller poller;
@@ -57,7 +60,8 @@ struct CheckerFixture : ::testing::Test {
   FakeSession session;
   FakeDebugOutput debug;
   FakeWatchWindow window;
-  Checker checker{poller, registry, system, session, debug, window};
+  FakeWait wait;
+  Checker checker{poller, registry, system, session, debug, window, wait};
 
   // A record as the settings program writes it.
   void Register(const CardIdentity& card, const std::u16string& user, const char16_t* password,
@@ -102,16 +106,23 @@ enum class Setup {
   TypeMinusOne,
   NoInterval,
   IntervalZero,
-  IntervalWrapsToZero,
-  IntervalWrapsToNonZero,
+  IntervalWouldWrapToZero,
+  IntervalWouldWrapToNonZero,
+  IntervalOverTimerMaximum,
   UserDiffersInCase,
   UserWithTrailingSpace,
   UserIsPrefixOfRecordUser,
   UserEmpty,
   UserNameUnavailable,
+  MicrosoftAccountPrincipal,
+  OtherAccountsPrincipal,
   WindowFails,
   Armed,
 };
+
+// The logged-on account of the Microsoft-account rows: logon name "alice",
+// principal "alice@outlook.com".
+const char16_t kPrincipal[] = u"alice@outlook.com";
 
 struct StartCase {
   const char* name;
@@ -133,22 +144,28 @@ TEST_P(StartWatchTest, DecidesOnceAndSaysWhy) {
     case Setup::TypeMinusOne: type = 0xFFFFFFFFu; break;
     case Setup::NoInterval: writeInterval = false; break;
     case Setup::IntervalZero: interval = 0; break;
-    case Setup::IntervalWrapsToZero: interval = 536870912u; break;  // 2^29 * 1000 = 0 mod 2^32
-    case Setup::IntervalWrapsToNonZero: interval = 4294968u; break;
+    case Setup::IntervalWouldWrapToZero: interval = 536870912u; break;  // 2^29 * 1000 = 0 mod 2^32
+    case Setup::IntervalWouldWrapToNonZero: interval = 4294968u; break;  // 704 mod 2^32
+    case Setup::IntervalOverTimerMaximum: interval = 2147484u; break;
     default: break;
   }
+  std::u16string recordUser = u"alice";
+  if (c.setup == Setup::MicrosoftAccountPrincipal) recordUser = kPrincipal;
+  if (c.setup == Setup::OtherAccountsPrincipal) recordUser = u"bob@outlook.com";
+  if (c.setup == Setup::MicrosoftAccountPrincipal || c.setup == Setup::OtherAccountsPrincipal)
+    system.SetMicrosoftAccount(kPrincipal, u"MicrosoftAccount");
   if (c.setup != Setup::NoCard) poller.PutCard(kCard);
   if (c.setup != Setup::NoRecordKey) {
     if (c.setup == Setup::KeyWithoutData || c.setup == Setup::DataTooLong) {
       registry.AddKey(RecordPath(kCard));
     } else if (c.setup == Setup::DataOfAnotherCard) {
       // Another card's ciphertext under this card's key decodes to noise.
-      Register(kOtherCard, u"alice");
+      Register(kOtherCard, recordUser);
       FakeRegistry::Value data;
       ASSERT_TRUE(registry.GetValue(RecordPath(kOtherCard), u"data", &data));
       registry.SetBinary(RecordPath(kCard), u"data", data.bytes);
     } else {
-      Register(kCard, u"alice");
+      Register(kCard, recordUser);
     }
     if (c.setup == Setup::DataTooLong)
       registry.SetBinary(RecordPath(kCard), u"data", std::vector<unsigned char>(272, 0x5A));
@@ -170,6 +187,7 @@ TEST_P(StartWatchTest, DecidesOnceAndSaysWhy) {
     EXPECT_TRUE(debug.lines.empty());
   EXPECT_EQ(poller.prepares, 1);
   EXPECT_EQ(poller.polls, 1);
+  EXPECT_TRUE(wait.waits.empty());
   EXPECT_TRUE(session.exitCalls.empty());
   EXPECT_EQ(session.privilegeRequests, 0);
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
@@ -194,8 +212,12 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"TypeMinusOne", Setup::TypeMinusOne, 0, u"no shutdown data\n", 0},
         StartCase{"NoIntervalMeansFiveSeconds", Setup::NoInterval, 1, nullptr, 5000},
         StartCase{"IntervalZero", Setup::IntervalZero, 0, u"no shutdown data\n", 0},
-        StartCase{"IntervalWrapsToZero", Setup::IntervalWrapsToZero, 0, u"no shutdown data\n", 0},
-        StartCase{"IntervalWrapsToNonZero", Setup::IntervalWrapsToNonZero, 1, nullptr, 704},
+        StartCase{"IntervalWouldWrapToZero", Setup::IntervalWouldWrapToZero, 1, nullptr,
+                  kTimerMaximum},
+        StartCase{"IntervalWouldWrapToNonZero", Setup::IntervalWouldWrapToNonZero, 1, nullptr,
+                  kTimerMaximum},
+        StartCase{"IntervalOverTimerMaximum", Setup::IntervalOverTimerMaximum, 1, nullptr,
+                  kTimerMaximum},
         StartCase{"UserDiffersInCase", Setup::UserDiffersInCase, 0, u"user != login_user\n", 0},
         StartCase{"UserWithTrailingSpace", Setup::UserWithTrailingSpace, 0,
                   u"user != login_user\n", 0},
@@ -204,9 +226,82 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"UserEmpty", Setup::UserEmpty, 0, u"user != login_user\n", 0},
         StartCase{"UserNameUnavailable", Setup::UserNameUnavailable, 0, u"user != login_user\n",
                   0},
+        StartCase{"MicrosoftAccountPrincipal", Setup::MicrosoftAccountPrincipal, 1, nullptr,
+                  1000},
+        StartCase{"OtherAccountsPrincipal", Setup::OtherAccountsPrincipal, 0,
+                  u"user != login_user\n", 0},
         StartCase{"WindowFailsSilently", Setup::WindowFails, 0, nullptr, 1000},
         StartCase{"Armed", Setup::Armed, 1, nullptr, 1000}),
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+// --- waiting for the reader at logon ---------------------------------------
+
+// The reader (with or without the card) comes at a given second of the start;
+// until then there is no service or no reader. The start polls once and then
+// once a second for at most 30 seconds; a reader that answers is decided at once.
+struct ReaderWaitCase {
+  const char* name;
+  int readerAtSecond;  // -1: never
+  bool cardWithReader;
+  int result;
+  const char16_t* line;  // nullptr: no debug line at all
+  int polls;
+};
+
+class ReaderWaitTest : public CheckerFixture,
+                       public ::testing::WithParamInterface<ReaderWaitCase> {};
+
+TEST_P(ReaderWaitTest, WaitsOnlyForAnAbsentReaderAndAtMostThirtySeconds) {
+  const ReaderWaitCase& c = GetParam();
+  Register(kCard, u"alice");
+  SetRemoval(kCard, 0x10, 1);
+  auto bring = [&](uint64_t nowMs) {
+    if (c.readerAtSecond < 0 || nowMs != uint64_t(c.readerAtSecond) * 1000) return;
+    poller.reader = true;
+    if (c.cardWithReader) poller.PutCard(kCard);
+  };
+  poller.reader = false;
+  bring(0);
+  wait.onWaited = bring;
+
+  EXPECT_EQ(StartWatch(checker), c.result);
+
+  if (c.line != nullptr)
+    EXPECT_EQ(debug.lines, Lines({c.line}));
+  else
+    EXPECT_TRUE(debug.lines.empty());
+  EXPECT_EQ(poller.prepares, 1);
+  EXPECT_EQ(poller.polls, c.polls);
+  EXPECT_EQ(wait.waits, std::vector<uint32_t>(c.polls - 1, 1000u));
+  EXPECT_EQ(checker.armed, c.result == 1);
+  EXPECT_EQ(window.creates, c.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, ReaderWaitTest,
+    ::testing::Values(
+        ReaderWaitCase{"ReaderNeverComes", -1, false, 0, u"no card\n", 31},
+        ReaderWaitCase{"ReaderWithCardAtStart", 0, true, 1, nullptr, 1},
+        ReaderWaitCase{"ReaderWithoutCardAtStart", 0, false, 0, u"no card\n", 1},
+        ReaderWaitCase{"ReaderAndCardComeAtSecondFive", 5, true, 1, nullptr, 6},
+        ReaderWaitCase{"ReaderWithoutCardComesAtSecondFive", 5, false, 0, u"no card\n", 6},
+        ReaderWaitCase{"ReaderComesAtTheLastSecond", 30, true, 1, nullptr, 31},
+        ReaderWaitCase{"ReaderComesTooLate", 31, true, 0, u"no card\n", 31}),
+    [](const ::testing::TestParamInfo<ReaderWaitCase>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST_F(CheckerFixture, WaitingForTheReaderDoesNotSkipTheLaterChecks) {
+  Register(kCard, u"bob");
+  SetRemoval(kCard, 0x10, 1);
+  poller.reader = false;
+  poller.PutCard(kCard);
+  wait.onWaited = [&](uint64_t nowMs) { poller.reader = nowMs >= 2000; };
+  EXPECT_EQ(StartWatch(checker), 0);
+  EXPECT_EQ(debug.lines, Lines({u"user != login_user\n"}));
+  EXPECT_EQ(wait.nowMs, 2000u);
+  EXPECT_EQ(window.creates, 0);
+}
 
 // --- the record as the checker reads it -----------------------------------
 
@@ -217,7 +312,7 @@ struct PeriodCase {
 
 class PeriodTest : public CheckerFixture, public ::testing::WithParamInterface<PeriodCase> {};
 
-TEST_P(PeriodTest, IntervalTimesThousandWrapsIn32Bits) {
+TEST_P(PeriodTest, IntervalTimesThousandClampedToTheTimerMaximum) {
   Register(kCard, u"alice");
   SetRemoval(kCard, 0x10, GetParam().interval);
   poller.PutCard(kCard);
@@ -227,11 +322,17 @@ TEST_P(PeriodTest, IntervalTimesThousandWrapsIn32Bits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Intervals, PeriodTest,
-                         ::testing::Values(PeriodCase{1, 1000}, PeriodCase{5, 5000},
-                                           PeriodCase{4294967u, 4294967000u},
-                                           PeriodCase{4294968u, 704},
-                                           PeriodCase{536870912u, 0},
-                                           PeriodCase{0xFFFFFFFFu, 4294966296u}));
+                         ::testing::Values(PeriodCase{0, 0}, PeriodCase{1, 1000},
+                                           PeriodCase{5, 5000},
+                                           PeriodCase{2147483u, 2147483000u},
+                                           PeriodCase{2147484u, kTimerMaximum},
+                                           PeriodCase{4294967u, kTimerMaximum},
+                                           PeriodCase{4294968u, kTimerMaximum},
+                                           PeriodCase{536870912u, kTimerMaximum},
+                                           PeriodCase{0xFFFFFFFFu, kTimerMaximum}),
+                         [](const ::testing::TestParamInfo<PeriodCase>& info) {
+                           return "Interval" + std::to_string(info.param.interval);
+                         });
 
 TEST_F(CheckerFixture, TypeAndIntervalAreReadEvenWithoutData) {
   registry.AddKey(RecordPath(kCard));
@@ -513,7 +614,7 @@ struct RealPollFixture : CheckerFixture {
   FakeFelica felica;
   CardAccess access{Flavour::Checker, smartCard, felica};
   CardAccessPoller realPoller{access};
-  Checker real{realPoller, registry, system, session, debug, window};
+  Checker real{realPoller, registry, system, session, debug, window, wait};
 
   void RegisterFelica(uint32_t type) {
     Register(FelicaIdentity(), u"alice");
@@ -577,6 +678,76 @@ TEST_F(RealPollFixture, NoReaderAndNoLibraryMeansNoCard) {
   EXPECT_EQ(StartWatch(real), 0);
   EXPECT_EQ(debug.lines, Lines({u"no card\n"}));
   EXPECT_EQ(window.creates, 0);
+  // Every second of the bounded wait asks for the service again.
+  EXPECT_EQ(wait.nowMs, 30000u);
+  EXPECT_EQ(smartCard.establishCount, 31);
+}
+
+// The smart-card service starts at second 5 with the card already on the
+// reader: each retry establishes a new context, none stays behind.
+TEST_F(RealPollFixture, ServiceStartingLateIsWaitedFor) {
+  RegisterFelica(0x10);
+  felica.loadSucceeds = false;
+  smartCard.establishResult = ScResult::NoService;
+  wait.onWaited = [&](uint64_t nowMs) {
+    if (nowMs == 5000) {
+      smartCard.establishResult = ScResult::Ok;
+      LayFelicaCard(smartCard.PutCard(kPasori));
+    }
+  };
+  ASSERT_EQ(StartWatch(real), 1);
+  EXPECT_TRUE(debug.lines.empty());
+  EXPECT_EQ(wait.nowMs, 5000u);
+  EXPECT_EQ(smartCard.establishCount, 6);
+  EXPECT_EQ(smartCard.LiveContexts(), 1);
+  EXPECT_EQ(real.saved, FelicaIdentity());
+  WatchTick(real);
+  smartCard.FindReader(kPasori)->hasCard = false;
+  WatchTick(real);
+  EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x10});
+  EXPECT_TRUE(smartCard.errors.empty());
+}
+
+// The service runs but lists no reader until second 3: the context of each
+// empty discovery is released before the next one.
+TEST_F(RealPollFixture, ReaderEnumeratedLateIsWaitedFor) {
+  RegisterFelica(0x10);
+  felica.loadSucceeds = false;
+  wait.onWaited = [&](uint64_t nowMs) {
+    if (nowMs == 3000) LayFelicaCard(smartCard.PutCard(kPasori));
+  };
+  ASSERT_EQ(StartWatch(real), 1);
+  EXPECT_EQ(wait.nowMs, 3000u);
+  EXPECT_EQ(smartCard.establishCount, 4);
+  EXPECT_EQ(smartCard.LiveContexts(), 1);
+  EXPECT_EQ(access.readerKind, kPasoriReader);
+  EXPECT_TRUE(smartCard.errors.empty());
+}
+
+// A reader without a card is a final answer: a password logon leaves no
+// process waiting.
+TEST_F(RealPollFixture, ReaderWithoutCardIsDecidedAtOnce) {
+  RegisterFelica(0x10);
+  felica.loadSucceeds = false;
+  smartCard.AddReader(kPasori);
+  EXPECT_EQ(StartWatch(real), 0);
+  EXPECT_EQ(debug.lines, Lines({u"no card\n"}));
+  EXPECT_TRUE(wait.waits.empty());
+  EXPECT_EQ(smartCard.establishCount, 1);
+}
+
+// Without a PC/SC reader the FeliCa library is asked again each second too.
+TEST_F(RealPollFixture, LibraryCardComingLateIsWaitedFor) {
+  RegisterFelica(0x11);
+  smartCard.establishResult = ScResult::NoService;
+  felica.SetCard(kIdm, kPmm);
+  felica.numberOfCards = 0;
+  wait.onWaited = [&](uint64_t nowMs) {
+    if (nowMs == 2000) felica.numberOfCards = 1;
+  };
+  ASSERT_EQ(StartWatch(real), 1);
+  EXPECT_EQ(wait.nowMs, 2000u);
+  EXPECT_EQ(real.saved, FelicaIdentity());
 }
 
 }  // namespace

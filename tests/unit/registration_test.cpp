@@ -1210,7 +1210,8 @@ TEST_F(RegistrationTest, WhatIsWrittenIsWhatTheCheckerAndTheLayoutExpect) {
   FakeSession session;
   FakeDebugOutput debug;
   FakeWatchWindow window;
-  Checker checker(poller, rig.registry, account, session, debug, window);
+  FakeWait wait;
+  Checker checker(poller, rig.registry, account, session, debug, window, wait);
   ASSERT_EQ(poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(std::u16string(checker.recordUser), u"alice");

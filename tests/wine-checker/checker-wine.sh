@@ -121,10 +121,32 @@ removal() {  # removal TYPE_HEX PRIVILEGE: card taken away -> "shutdown\n", the
 }
 
 case $case in
-  no-card)
+  card-comes-late)
+    # At logon the library finds no card and no PC/SC reader answers: the
+    # checker polls again once a second instead of ending with "no card"
+    # (which it says after 30 s, see tests/pcsc-bridge no-service); a card
+    # laid on meanwhile arms it, and taking it away ends the session.
     record 0x10 1
     : >"$work/card"
-    one_shot 'no card\n' ;;
+    export ORVANE_TEST_FELICA_LOG=$(winpath "$work/felica.log")
+    WINEDEBUG=warn+seh,+relay "$root/tests/wine/wine-run.sh" "$bin/OrvaneChecker.exe" 2>"$work/log" &
+    checker_pid=$!
+    polls() { grep -c '^polling_and_get_card_information' "$work/felica.log" 2>/dev/null; }
+    for ((i = 0; i < 300; ++i)); do
+      [ "$(polls)" -ge 3 ] 2>/dev/null && break
+      kill -0 "$checker_pid" 2>/dev/null || fail "the checker ended without a card (debug lines [$(debug_lines)]) instead of waiting"
+      sleep 0.1
+    done
+    [ "$(polls)" -ge 3 ] 2>/dev/null || fail "the checker did not poll again: $(polls) polls"
+    [ -z "$(debug_lines)" ] || fail "debug lines [$(debug_lines)] while waiting for a card"
+    waited=$(polls)
+    printf '%s' "$CARD" >"$work/card.new" && mv -f "$work/card.new" "$work/card"
+    run "$bin/orvane-close-checker.exe" --find 30000 >/dev/null 2>&1 || fail "the checker did not arm once the card came (debug lines [$(debug_lines)])"
+    kill -0 "$checker_pid" 2>/dev/null || fail "the checker is not running"
+    : >"$work/card"
+    for ((i = 0; i < 60; ++i)); do [ -n "$(exit_calls)" ] && break; sleep 0.05; done
+    [ "$(exit_calls | head -1)" = 00000010,00000000 ] || fail "no ExitWindowsEx(10, 0) within 3 s of taking the card away: [$(exit_calls)]"
+    echo "PASS $case: no card in $waited polls, armed once the card came, ExitWindowsEx(10) when it left" ;;
   no-record)
     no_record
     one_shot 'no registry data\n' ;;
