@@ -9,6 +9,7 @@ namespace orvane {
 namespace {
 
 constexpr int kMaxFileLength = kTextSize - 1;
+constexpr int kSelectionChanged = 1;  // CBN_SELCHANGE
 
 
 bool IsPlayingMode(int32_t mode) { return mode == 1 || mode == 2; }
@@ -101,7 +102,9 @@ int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* fi
 void PlayRecognitionSound(SettingProgram& program) {
   const SoundSettings& sound = program.state.sound;
   if (!IsPlayingMode(sound.flag)) return;
-  if (TextLength(sound.file) == 0 || TextLength(sound.file) >= kTextSize) return;
+  // A path that the dialog would refuse (stored by some other writer) is not
+  // played either: this program runs elevated.
+  if (!IsAllowedSoundPath(sound.file)) return;
   program.ports.sound.PlayAsync(sound.file);
 }
 
@@ -123,10 +126,79 @@ const char16_t* FileExtension(const char16_t* path) {
   return path;
 }
 
+namespace {
+
+char16_t UpperAscii(char16_t c) {
+  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+bool IsAsciiLetter(char16_t c) { return UpperAscii(c) >= u'A' && UpperAscii(c) <= u'Z'; }
+
+// Characters no component may hold. The wildcards because FindFirstFileW
+// takes them as a pattern (< > " are its DOS forms of * ? .) and would find
+// some other file; ':' after the drive names a stream; '/' is a second
+// separator that Windows rewrites.
+bool IsRefusedCharacter(char16_t c) {
+  switch (c) {
+    case u'*': case u'?': case u'<': case u'>': case u'"': case u'|': case u':': case u'/':
+      return true;
+    default:
+      return c < 0x20;
+  }
+}
+
+// The first n characters of name are device, ignoring case.
+bool StartsWithUpper(const char16_t* name, std::size_t n, const char16_t* device) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (device[i] == 0 || UpperAscii(name[i]) != device[i]) return false;
+  return true;
+}
+
+// Names Windows opens as a device in any folder and with any extension:
+// the part before the first dot, trailing spaces dropped, ignoring case.
+bool IsDeviceName(const char16_t* name, std::size_t length) {
+  std::size_t base = 0;
+  while (base < length && name[base] != u'.') ++base;
+  while (base > 0 && name[base - 1] == u' ') --base;
+  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
+    if (TextLength(device) == base && StartsWithUpper(name, base, device)) return true;
+  if (base != 4 || !(StartsWithUpper(name, 3, u"COM") || StartsWithUpper(name, 3, u"LPT")))
+    return false;
+  const char16_t digit = name[3];
+  // Superscript one, two and three count as digits here too.
+  return (digit >= u'0' && digit <= u'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+bool IsAllowedComponent(const char16_t* name, std::size_t length) {
+  if (length == 0) return false;  // doubled or trailing backslash
+  const char16_t last = name[length - 1];
+  if (last == u'.' || last == u' ') return false;  // also "." and ".."
+  return !IsDeviceName(name, length);
+}
+
+}  // namespace
+
+bool IsAllowedSoundPath(const char16_t* path) {
+  if (path == nullptr) return false;
+  const std::size_t length = TextLength(path, kTextSize);
+  if (length == 0 || length > static_cast<std::size_t>(kMaxFileLength)) return false;
+  if (length < 4 || !IsAsciiLetter(path[0]) || path[1] != u':' || path[2] != u'\\') return false;
+  std::size_t start = 3;
+  for (std::size_t i = 3; i <= length; ++i) {
+    if (i < length) {
+      if (IsRefusedCharacter(path[i])) return false;
+      if (path[i] != u'\\') continue;
+    }
+    if (!IsAllowedComponent(path + start, i - start)) return false;
+    start = i + 1;
+  }
+  return true;
+}
+
 bool SoundFileExists(SettingProgram& program, const char16_t* path) {
-  // FindFirstFileW would take a pattern and find some file that matches it.
-  for (const char16_t* c = path; *c; ++c)
-    if (*c == u'*' || *c == u'?') return false;
+  // Before the file system is asked: FindFirstFileW on a UNC path already
+  // connects to that server with the program's credentials.
+  if (!IsAllowedSoundPath(path)) return false;
   return program.ports.files.FileExists(path);
 }
 
@@ -140,6 +212,7 @@ bool SoundDialog::OnInit(DialogView& view) {
     view.AddItem(IDC_SOUND_MODE, text);
   }
   view.SelectItem(IDC_SOUND_MODE, 0);
+  view.LimitText(IDC_SOUND_FILE, kMaxFileLength);
   if (ReadSoundSettings(program_, shown_)) {
     view.SetText(IDC_SOUND_FILE, shown_.file);
     UpdateSoundControls(view, shown_.flag);
@@ -154,11 +227,13 @@ bool SoundDialog::OnInit(DialogView& view) {
 
 void SoundDialog::Save(DialogView& view) {
   int32_t mode = view.SelectedItem(IDC_SOUND_MODE);
-  char16_t file[kTextSize] = {};
+  // One unit more than the longest path: text that does not fit is seen
+  // and refused, never cut to a path the user did not write.
+  char16_t file[kTextSize + 1] = {};
   int32_t wait = 0;
   if (IsPlayingMode(mode)) {
-    view.GetText(IDC_SOUND_FILE, file, kTextSize);
-    file[kTextSize - 1] = 0;
+    view.GetText(IDC_SOUND_FILE, file, kTextSize + 1);
+    file[kTextSize] = 0;
     if (file[0] == 0 || !SoundFileExists(program_, file)) {
       ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
       return;
@@ -195,24 +270,17 @@ void SoundDialog::Browse(DialogView& view) {
   if (!program_.ports.files.ChooseOpenFile(view, filter, n, title, kBrowseFlags, chosen, kTextSize))
     return;
   chosen[kTextSize - 1] = 0;
-  view.SetText(IDC_SOUND_FILE, chosen);
+  TakeFile(view, chosen);
 }
 
-namespace {
-
-// CBN_SETFOCUS/CBN_KILLFOCUS, EN_SETFOCUS/EN_KILLFOCUS, BN_SETFOCUS/BN_KILLFOCUS.
-bool IsFocusNotification(int id, int code) {
-  switch (id) {
-    case IDC_SOUND_MODE:
-      return code == 3 || code == 4;
-    case IDC_SOUND_FILE:
-      return code == 0x100 || code == 0x200;
-    default:
-      return code == 6 || code == 7;
+void SoundDialog::TakeFile(DialogView& view, const char16_t* path) {
+  if (!IsAllowedSoundPath(path)) {
+    ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
+    return;
   }
+  view.SetText(IDC_SOUND_FILE, path);
+  UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
 }
-
-}  // namespace
 
 bool SoundDialog::OnCommand(DialogView& view, int id, int code) {
   switch (id) {
@@ -225,20 +293,26 @@ bool SoundDialog::OnCommand(DialogView& view, int id, int code) {
     case IDC_SOUND_BROWSE:
       Browse(view);
       return true;
+    case IDC_SOUND_MODE:
+      // Only a new choice of mode switches the controls. Focus, typing in
+      // the field (EN_CHANGE) or a click on the wait box choose no mode:
+      // taken as one, they would disable the field of a dialog opened
+      // without a sound key while the user types in it.
+      if (code == kSelectionChanged) UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
+      return true;
     default:
-      // Focus moving between the controls is no choice of the user's: without
-      // this the focus given to the list at start would disable the file
-      // field of a dialog opened without a sound key.
-      if (!IsFocusNotification(id, code)) UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
       return true;
   }
 }
 
 void SoundDialog::OnDropFile(DialogView& view, const char16_t* path) {
-  if (path != nullptr) {
-    char16_t file[kTextSize];
-    CopyText(file, kTextSize, path);
-    if (EqualsWavIgnoringCase(FileExtension(file))) view.SetText(IDC_SOUND_FILE, file);
+  // The host hands over the whole name, however long: one that does not
+  // fit the field is refused, never cut to the name of some other file.
+  if (path != nullptr && path[0] != 0) {
+    if (TextLength(path, kTextSize) > static_cast<std::size_t>(kMaxFileLength))
+      ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
+    else if (EqualsWavIgnoringCase(FileExtension(path)))
+      TakeFile(view, path);
   }
   view.BringToForeground();
 }

@@ -236,7 +236,109 @@ bool FakeStrings::Load(int id, char16_t* out, int capacity) {
 
 void FakeHelp::ShowContext(const char16_t* file, uint32_t context) { calls.push_back({file, context}); }
 
-bool FakeFiles::FileExists(const char16_t* path) { return files.count(path) != 0; }
+namespace {
+
+char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+std::u16string Folded(std::u16string text) {
+  for (char16_t& c : text) c = Fold(c);
+  return text;
+}
+
+// The path as Windows would open it: '/' made '\', doubled separators,
+// "." and ".." resolved (never above the root), trailing dots and spaces of
+// the last name dropped; folded to upper case.
+std::u16string Normalized(const std::u16string& path) {
+  std::u16string text = path;
+  for (char16_t& c : text)
+    if (c == u'/') c = u'\\';
+  std::size_t rootLength = 0;
+  if (text.size() >= 3 && text[1] == u':' && text[2] == u'\\') rootLength = 3;
+  std::vector<std::u16string> parts;
+  std::size_t start = rootLength;
+  for (std::size_t i = rootLength; i <= text.size(); ++i) {
+    if (i < text.size() && text[i] != u'\\') continue;
+    std::u16string part = text.substr(start, i - start);
+    start = i + 1;
+    if (part.empty() || part == u".") continue;
+    if (part == u"..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  if (!parts.empty()) {
+    std::u16string& last = parts.back();
+    while (!last.empty() && (last.back() == u'.' || last.back() == u' ')) last.pop_back();
+  }
+  std::u16string out = text.substr(0, rootLength);
+  for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? u"\\" : u"") + parts[i];
+  return Folded(out);
+}
+
+bool HasWildcard(const std::u16string& text) {
+  return text.find_first_of(u"*?<>\"") != std::u16string::npos;
+}
+
+// Name against pattern, both folded, with the directory search's rules:
+// * any run; ? one character, or none at a dot or the end; < any run up to
+// the name's last dot; > as ?; " a dot, or nothing at the end.
+bool Matches(const char16_t* name, const char16_t* pattern) {
+  if (*pattern == 0) return *name == 0;
+  switch (*pattern) {
+    case u'*':
+      for (const char16_t* n = name;; ++n) {
+        if (Matches(n, pattern + 1)) return true;
+        if (*n == 0) return false;
+      }
+    case u'<': {
+      const char16_t* lastDot = nullptr;
+      for (const char16_t* n = name; *n; ++n)
+        if (*n == u'.') lastDot = n;
+      for (const char16_t* n = name;; ++n) {
+        if (Matches(n, pattern + 1)) return true;
+        if (*n == 0 || n == lastDot) return false;
+      }
+    }
+    case u'?':
+    case u'>':
+      if (*name == 0 || *name == u'.') return Matches(name, pattern + 1);
+      return Matches(name + 1, pattern + 1);
+    case u'"':
+      if (*name == u'.') return Matches(name + 1, pattern + 1);
+      return *name == 0 && Matches(name, pattern + 1);
+    default:
+      return *name == *pattern && Matches(name + 1, pattern + 1);
+  }
+}
+
+}  // namespace
+
+bool FakeFiles::FileExists(const char16_t* path) {
+  asked.emplace_back(path);
+  const std::u16string wanted = Normalized(path);
+  const std::size_t cut = wanted.rfind(u'\\');
+  const std::u16string folder = cut == std::u16string::npos ? u"" : wanted.substr(0, cut);
+  const std::u16string name = cut == std::u16string::npos ? wanted : wanted.substr(cut + 1);
+  if (HasWildcard(folder)) return false;  // the search takes a pattern in the last name only
+  // The first entry found, in name order, folders and files alike.
+  std::map<std::u16string, bool> entries;  // folded name in folder -> is a file
+  for (const auto* set : {&folders, &files}) {
+    for (const std::u16string& entry : *set) {
+      const std::u16string e = Normalized(entry);
+      const std::size_t at = e.rfind(u'\\');
+      const std::u16string in = at == std::u16string::npos ? u"" : e.substr(0, at);
+      if (in != folder) continue;
+      entries[at == std::u16string::npos ? e : e.substr(at + 1)] = set == &files;
+    }
+  }
+  for (const auto& entry : entries) {
+    const bool hit = HasWildcard(name) ? Matches(entry.first.c_str(), name.c_str())
+                                       : entry.first == name;
+    if (hit) return entry.second;
+  }
+  return false;
+}
 
 bool FakeFiles::ChooseOpenFile(DialogView& owner, const char16_t* filter, std::size_t filterLength,
                                const char16_t* title, uint32_t flags, char16_t* out,

@@ -165,10 +165,16 @@ class FakeSound : public SoundPort {
   void PlayAsync(const char16_t* file) override { played.emplace_back(file); }
 };
 
+// FileExists answers as FindFirstFileW would: names compare ignoring case,
+// '/' is a separator, "." and ".." components are resolved, trailing dots
+// and spaces of the last name dropped, and wildcards in the last name
+// (* ? and the DOS forms < > ") match the first entry that fits, which may
+// be a folder.
 class FakeFiles : public FilePort {
  public:
   std::set<std::u16string> files;    // paths that exist as files
   std::set<std::u16string> folders;  // paths that exist as folders
+  std::vector<std::u16string> asked;  // every path FileExists was given
   bool chooseSucceeds = false;
   std::u16string chosen;
   struct ChooseCall {

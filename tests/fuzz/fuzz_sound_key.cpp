@@ -1,7 +1,9 @@
 // The sound key with "flag", "file" and "sync" of any type and length, and
-// dropped paths of any content: the settings read stay inside their fields
-// with "file" terminated, what the dialog saves reads back the same, and
-// every key is closed.
+// dropped paths of any content and length: the settings read stay inside
+// their fields with "file" terminated, a dropped name is taken whole or
+// refused, never cut, only a path of the allowed form is saved or handed to
+// the file system, what the dialog saves reads back the same, and every key
+// is closed.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -10,6 +12,26 @@
 #include "setting/sound.h"
 #include "store/shared_names.h"
 #include "tests/fakes/setting_fakes.h"
+
+namespace {
+
+// What every allowed path must look like, checked apart from the rule itself.
+bool LooksLocalAndPlain(const std::u16string& p) {
+  if (p.size() < 4 || p.size() > 259) return false;
+  const char16_t d = p[0];
+  if (!((d >= u'A' && d <= u'Z') || (d >= u'a' && d <= u'z')) || p[1] != u':' || p[2] != u'\\')
+    return false;
+  if (p.find_first_of(u"*?<>\"|/", 0) != std::u16string::npos) return false;
+  if (p.find(u':', 2) != std::u16string::npos) return false;
+  for (char16_t c : p)
+    if (c < 0x20) return false;
+  const std::u16string wrapped = p + u"\\";
+  for (const char16_t* bad : {u"\\\\", u"\\.\\", u"\\..\\", u".\\", u" \\"})
+    if (wrapped.find(bad, 2) != std::u16string::npos) return false;
+  return true;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvane;
@@ -69,17 +91,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundDialog dialog(rig.program);
   view.logic = &dialog;
   dialog.OnInit(view);
-  // A dropped path of the rest of the input.
-  std::u16string dropped;
-  while (at + 1 < size && dropped.size() < 300) {
+  // A dropped name of the rest of the input, as long as it comes: the
+  // host hands over the whole name.
+  // Half of them behind a drive's root, so that allowed paths come up too.
+  std::u16string dropped = (byte() & 1) ? u"C:\\" : u"";
+  while (at + 1 < size) {
     dropped += static_cast<char16_t>(data[at] | (data[at + 1] << 8));
     at += 2;
   }
+  const std::u16string passed(dropped.c_str());  // up to its first zero
   const std::u16string before = view.At(IDC_SOUND_FILE).text;
+  const std::size_t messages = rig.messages.shown.size();
   dialog.OnDropFile(view, dropped.c_str());
   const std::u16string& after = view.At(IDC_SOUND_FILE).text;
-  if (after != before && (after.size() > kTextSize - 1 || after.find(u'\0') != std::u16string::npos))
+  if (after != before && (after != passed || !LooksLocalAndPlain(after))) std::abort();
+  if (passed.size() > kTextSize - 1 &&
+      (after != before || rig.messages.shown.size() != messages + 1))
     std::abort();
+  if (!rig.files.asked.empty()) std::abort();  // a drop probes nothing
+  if (IsAllowedSoundPath(passed.c_str()) && !LooksLocalAndPlain(passed)) std::abort();
   view.At(IDC_SOUND_FILE).text = settings.file;
   dialog.OnCommand(view, IDC_SOUND_SAVE, 0);
   if (view.destroyed) {
@@ -90,7 +120,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::u16string(back.file) != std::u16string(saved.file))
       std::abort();
     if (saved.flag < 0 || saved.flag > 2) std::abort();
+    if (saved.flag != 0 && !LooksLocalAndPlain(saved.file)) std::abort();
   }
+  for (const std::u16string& asked : rig.files.asked)
+    if (!LooksLocalAndPlain(asked)) std::abort();
   if (rig.registry.OpenHandleCount() != 0) std::abort();
   return 0;
 }

@@ -362,6 +362,33 @@ TEST_F(CardListTest, TheDeleteButtonFollowsTheSelection) {
   EXPECT_TRUE(view.At(IDC_LIST_DELETE).enabled);
 }
 
+TEST(CardListDeleteButton, AnyRowSelectedTheFirstOneTooEnablesItAndDeletesThatCard) {
+  const std::u16string keys[] = {u"a1", u"a2", u"a3"};
+  for (int row = 0; row < 3; ++row) {
+    SCOPED_TRACE(row);
+    SettingRig rig;
+    FakeDialogView view;
+    AddCardListControls(view, ListMetrics{600, 2, 17});
+    view.notifyListChanges = true;
+    CardListDialog dialog(rig.program);
+    view.logic = &dialog;
+    for (int i = 0; i < 3; ++i)
+      rig.registry.SetString(RecordPath(keys[i]), names::kComment,
+                             u"2023/07/01 12:34:5" + std::u16string(1, u'0' + i) + u" card");
+    dialog.OnInit(view);
+    ASSERT_FALSE(view.At(IDC_LIST_DELETE).enabled);
+    view.SelectListRow(IDC_CARD_LIST, row);
+    // The button is what the user has: a disabled one cannot be pressed.
+    ASSERT_TRUE(view.At(IDC_LIST_DELETE).enabled);
+    rig.messages.answers = {mb::kAnswerYes};
+    dialog.OnCommand(view, IDC_LIST_DELETE, 0);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(rig.registry.KeyExists(RecordPath(keys[i])), i != row) << i;
+    EXPECT_EQ(view.At(IDC_CARD_LIST).rows.size(), 2u);
+    EXPECT_TRUE(view.misuse.empty());
+  }
+}
+
 TEST_F(CardListTest, ClosingReleasesEveryCopyOnceAndEndsTheLoop) {
   Seed(u"a1", u"2023/07/01 12:34:56 one");
   Seed(u"a2", u"2023/07/01 12:34:57 two");

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,7 @@ TEST_F(SoundTest, TheDialogStartsFromTheStoredChoice) {
     EXPECT_EQ(view.At(IDC_SOUND_BROWSE).enabled, c.controlsOn);
     EXPECT_EQ(view.At(IDC_SOUND_WAIT).enabled, c.controlsOn);
     EXPECT_EQ(view.At(IDC_SOUND_WAIT).checked, c.ticked);
+    EXPECT_EQ(view.At(IDC_SOUND_FILE).textLimit, 259);
     EXPECT_EQ(view.focus, IDC_SOUND_MODE);
     EXPECT_EQ(view.centred, 1);
     EXPECT_TRUE(view.acceptsDrops);
@@ -269,7 +271,8 @@ TEST_F(SoundTest, AFileThatIsNotThereIsRefusedWithNothingWritten) {
       u"C:\\Windows\\Media",           // a folder
       u"C:\\Windows\\Media\\*.wav",     // a pattern matches files but names none
   };
-  rig.files.files.insert(u"C:\\Windows\\Media\\*.wav");  // as FindFirstFileW would find one
+  // As FindFirstFileW, the search would find ding.wav for the pattern.
+  ASSERT_TRUE(rig.files.FileExists(u"C:\\Windows\\Media\\*.wav"));
   for (const std::u16string& path : cases) {
     for (int mode : {1, 2}) {
       rig.messages.shown.clear();
@@ -471,6 +474,10 @@ TEST_F(SoundTest, APollPlaysOnlyAChosenFileInModes1And2) {
   } cases[] = {
       {0, kWave, false}, {1, kWave, true}, {2, kWave, true}, {3, kWave, false},
       {-1, kWave, false}, {1, u"", false}, {2, u"", false},
+      // Stored by some other writer: this program runs elevated and plays
+      // no path the dialog would refuse.
+      {1, u"\\\\server\\share\\ding.wav", false},
+      {2, u"C:\\Media\\ding?.wav", false},
   };
   for (const Case& c : cases) {
     SettingRig rig;
@@ -495,6 +502,291 @@ TEST_F(SoundTest, TheNextPollPlaysWhatWasJustSaved) {
   Press(IDC_SOUND_SAVE);
   PlayRecognitionSound(rig.program);
   EXPECT_EQ(rig.sound.played, std::vector<std::u16string>{fresh});
+}
+
+// A dialog opened without a sound key: its controls start enabled with
+// "しない" selected, so any event taken as a choice of mode disables them.
+struct NoKeyDialog {
+  SettingRig rig;
+  FakeDialogView view;
+  SoundDialog dialog{rig.program};
+  NoKeyDialog() {
+    AddSoundDialogControls(view);
+    view.logic = &dialog;
+    rig.files.files.insert(kWave);
+    dialog.OnInit(view);
+  }
+  bool ControlsOn() {
+    const bool file = view.At(IDC_SOUND_FILE).enabled;
+    EXPECT_EQ(view.At(IDC_SOUND_BROWSE).enabled, file);
+    EXPECT_EQ(view.At(IDC_SOUND_WAIT).enabled, file);
+    return file;
+  }
+};
+
+TEST(SoundDialogEvents, OnlyAChoiceOfModeOrAFilledFieldSwitchesTheControls) {
+  struct Case {
+    const char* name;
+    std::function<void(NoKeyDialog&)> event;
+    bool switches;
+  } cases[] = {
+      {"a keystroke in the field (EN_CHANGE)",
+       [](NoKeyDialog& d) {
+         d.view.At(IDC_SOUND_FILE).text = u"C:\\W";
+         d.dialog.OnCommand(d.view, IDC_SOUND_FILE, 0x300);
+       },
+       false},
+      {"EN_UPDATE", [](NoKeyDialog& d) { d.dialog.OnCommand(d.view, IDC_SOUND_FILE, 0x400); }, false},
+      {"EN_MAXTEXT", [](NoKeyDialog& d) { d.dialog.OnCommand(d.view, IDC_SOUND_FILE, 0x501); },
+       false},
+      {"a click on the wait box",
+       [](NoKeyDialog& d) {
+         d.view.At(IDC_SOUND_WAIT).checked = true;
+         d.dialog.OnCommand(d.view, IDC_SOUND_WAIT, 0);
+       },
+       false},
+      {"the list dropped down and closed without a pick",
+       [](NoKeyDialog& d) {
+         for (int code : {7, 8, 10}) d.dialog.OnCommand(d.view, IDC_SOUND_MODE, code);
+       },
+       false},
+      {"focus moving", [](NoKeyDialog& d) {
+         d.dialog.OnCommand(d.view, IDC_SOUND_MODE, 3);
+         d.dialog.OnCommand(d.view, IDC_SOUND_FILE, 0x100);
+         d.dialog.OnCommand(d.view, IDC_SOUND_WAIT, 6);
+       },
+       false},
+      {"a command of no control", [](NoKeyDialog& d) { d.dialog.OnCommand(d.view, 1234, 0); },
+       false},
+      {"browse cancelled", [](NoKeyDialog& d) { d.dialog.OnCommand(d.view, IDC_SOUND_BROWSE, 0); },
+       false},
+      {"a dropped file that is no wave file",
+       [](NoKeyDialog& d) { d.dialog.OnDropFile(d.view, u"C:\\Media\\song.mp3"); }, false},
+      {"a dropped wave file that is refused",
+       [](NoKeyDialog& d) { d.dialog.OnDropFile(d.view, u"\\\\server\\share\\ding.wav"); }, false},
+      {"the mode chosen (CBN_SELCHANGE)",
+       [](NoKeyDialog& d) { d.dialog.OnCommand(d.view, IDC_SOUND_MODE, 1); }, true},
+      {"a file chosen by browsing",
+       [](NoKeyDialog& d) {
+         d.rig.files.chooseSucceeds = true;
+         d.rig.files.chosen = kWave;
+         d.dialog.OnCommand(d.view, IDC_SOUND_BROWSE, 0);
+       },
+       true},
+      {"a wave file dropped", [](NoKeyDialog& d) { d.dialog.OnDropFile(d.view, kWave.c_str()); },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NoKeyDialog d;
+    ASSERT_TRUE(d.ControlsOn());
+    c.event(d);
+    EXPECT_EQ(d.ControlsOn(), !c.switches);  // "しない" switches them off
+    EXPECT_TRUE(d.view.misuse.empty());
+  }
+  // And what was typed while the field stayed on is saved once a mode is chosen.
+  NoKeyDialog d;
+  d.view.At(IDC_SOUND_FILE).text = kWave;
+  d.dialog.OnCommand(d.view, IDC_SOUND_FILE, 0x300);
+  d.view.At(IDC_SOUND_WAIT).checked = true;
+  d.dialog.OnCommand(d.view, IDC_SOUND_WAIT, 0);
+  d.view.SelectItem(IDC_SOUND_MODE, 1);
+  d.dialog.OnCommand(d.view, IDC_SOUND_MODE, 1);
+  EXPECT_TRUE(d.ControlsOn());
+  d.dialog.OnCommand(d.view, IDC_SOUND_SAVE, 0);
+  uint32_t flag = 0, sync = 0;
+  std::u16string file;
+  ASSERT_TRUE(d.rig.registry.GetDword(kKey, u"flag", &flag));
+  ASSERT_TRUE(d.rig.registry.GetString(kKey, u"file", &file));
+  ASSERT_TRUE(d.rig.registry.GetDword(kKey, u"sync", &sync));
+  EXPECT_EQ(flag, 1u);
+  EXPECT_EQ(file, kWave);
+  EXPECT_EQ(sync, 1u);
+}
+
+// Paths of 259 and 260 characters whose first 259 name an existing file.
+const std::u16string kLongest = u"C:\\" + std::u16string(252, u'a') + u".wav";
+const std::u16string kOneTooLong = kLongest + u"x";
+
+struct PathCase {
+  std::u16string path;
+  bool allowed;
+  // FileExists would answer true: a directory search would find a file.
+  bool found;
+};
+
+// Every refused form is stored as a file the fakes would find where they
+// can, so that only the path's form refuses it.
+const PathCase kPathCases[] = {
+    {kWave, true, true},
+    {u"c:\\windows\\media\\DING.WAV", true, true},
+    {u"Z:\\x.wav", true, true},
+    {kLongest, true, true},
+    {u"C:\\Media\\ding dong.wav", true, true},
+    {u"C:\\Media\\.ding.wav", true, true},
+    {u"C:\\Media\\console.wav", true, true},
+    {u"C:\\Media\\COM10.wav", true, true},
+    {u"C:\\Media\\nul1.wav", true, true},
+    {u"C:\\音声\\チャイム.wav", true, true},
+    {u"C:\\Media\\a~1.wav", true, true},
+    // Another computer: probing it sends the machine's credentials there.
+    {u"\\\\server\\share\\ding.wav", false, true},
+    {u"//server/share/ding.wav", false, true},
+    {u"\\\\?\\UNC\\server\\share\\ding.wav", false, false},
+    // Device and namespace paths.
+    {u"\\\\?\\C:\\Media\\ding.wav", false, false},
+    {u"\\\\.\\C:\\Media\\ding.wav", false, true},
+    {u"\\\\.\\pipe\\ding.wav", false, false},
+    {u"\\??\\C:\\Media\\ding.wav", false, false},
+    {u"C:\\Media\\nul.wav", false, true},
+    {u"C:\\Media\\NUL", false, true},
+    {u"C:\\Media\\con.wav", false, true},
+    {u"C:\\Media\\aux .wav", false, true},
+    {u"C:\\Media\\Com1.wav", false, true},
+    {u"C:\\Media\\lpt9", false, true},
+    {u"C:\\Media\\COM\u00B9.wav", false, true},
+    {u"C:\\Media\\conout$.wav", false, true},
+    {u"C:\\prn\\ding.wav", false, true},
+    // Wildcards: the search takes them as a pattern and finds ding.wav.
+    {u"C:\\Media\\ding?.wav", false, true},
+    {u"C:\\Media\\d*.wav", false, true},
+    {u"C:\\Media\\d<.wav", false, true},
+    {u"C:\\Media\\ding>.wav", false, true},
+    {u"C:\\Media\\ding\".wav", false, false},
+    {u"C:\\Medi?\\ding.wav", false, false},
+    {u"C:\\Media\\di|ng.wav", false, true},
+    {u"C:\\Media\\ding\x01.wav", false, true},
+    // Not a full path, or not the path that would be opened.
+    {u"ding.wav", false, true},
+    {u"\\Media\\ding.wav", false, true},
+    {u"C:ding.wav", false, true},
+    {u"C:/Media/ding.wav", false, true},
+    {u"C:\\Media/ding.wav", false, true},
+    {u"C:\\Other\\..\\Media\\ding.wav", false, true},
+    {u"C:\\Media\\.\\ding.wav", false, true},
+    {u"C:\\Media\\\\ding.wav", false, true},
+    {u"C:\\Media\\", false, false},
+    {u"C:\\", false, false},
+    {u"C:\\Media\\ding.wav.", false, true},
+    {u"C:\\Media\\ding.wav ", false, true},
+    {u"C:\\Media\\ding.wav. .", false, true},
+    {u"C:\\Media.\\ding.wav", false, false},
+    {u"1:\\ding.wav", false, true},
+    {u"\u00C4:\\ding.wav", false, true},
+    // Alternate data streams.
+    {u"C:\\Media\\ding.wav:stream", false, false},
+    {u"C:\\Media\\ding.wav::$DATA", false, false},
+    // Too long for the field: never cut to the file it starts with.
+    {kOneTooLong, false, false},
+    {u"", false, false},
+};
+
+// The files behind the cases, named as a search would find them.
+void AddCaseFiles(FakeFiles& files) {
+  for (const char16_t* f :
+       {u"C:\\Windows\\Media\\ding.wav", u"Z:\\x.wav", u"C:\\Media\\ding dong.wav",
+        u"C:\\Media\\.ding.wav", u"C:\\Media\\console.wav", u"C:\\Media\\COM10.wav",
+        u"C:\\Media\\nul1.wav", u"C:\\音声\\チャイム.wav", u"C:\\Media\\a~1.wav",
+        u"\\\\server\\share\\ding.wav", u"C:\\Media\\ding.wav", u"C:\\Media\\nul.wav",
+        u"C:\\Media\\NUL", u"C:\\Media\\con.wav", u"C:\\Media\\aux .wav", u"C:\\Media\\Com1.wav",
+        u"C:\\Media\\lpt9", u"C:\\Media\\COM\u00B9.wav", u"C:\\Media\\conout$.wav",
+        u"C:\\prn\\ding.wav", u"C:\\Media\\di|ng.wav", u"C:\\Media\\ding\x01.wav", u"ding.wav",
+        u"Media\\ding.wav", u"C:ding.wav", u"1:\\ding.wav", u"\u00C4:\\ding.wav"})
+    files.files.insert(f);
+  files.files.insert(kLongest);
+  files.folders.insert(u"C:\\Media");
+}
+
+TEST(SoundPaths, OnlyAFullPathOnALocalDriveIsSavedAndARefusedOneIsNeverProbed) {
+  for (const PathCase& c : kPathCases) {
+    SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
+    EXPECT_EQ(IsAllowedSoundPath(c.path.c_str()), c.allowed);
+    {
+      FakeFiles search;
+      AddCaseFiles(search);
+      EXPECT_EQ(search.FileExists(c.path.c_str()), c.found);
+    }
+    for (int mode : {1, 2}) {
+      SettingRig rig;
+      AddCaseFiles(rig.files);
+      FakeDialogView view;
+      AddSoundDialogControls(view);
+      SoundDialog dialog(rig.program);
+      view.logic = &dialog;
+      dialog.OnInit(view);
+      view.SelectItem(IDC_SOUND_MODE, mode);
+      view.At(IDC_SOUND_FILE).text = c.path;
+      dialog.OnCommand(view, IDC_SOUND_SAVE, 0);
+      ASSERT_EQ(rig.messages.shown.size(), 1u);
+      std::u16string stored;
+      if (c.allowed) {
+        EXPECT_EQ(rig.messages.shown[0].text, StringText(IDS_SOUND_WRITTEN));
+        ASSERT_TRUE(rig.registry.GetString(kKey, u"file", &stored));
+        EXPECT_EQ(stored, c.path);
+        EXPECT_EQ(std::u16string(rig.program.state.sound.file), c.path);
+      } else {
+        EXPECT_EQ(rig.messages.shown[0].text, StringText(IDS_SOUND_FILE_MISSING));
+        EXPECT_EQ(rig.messages.shown[0].style, mb::kIconError);
+        EXPECT_FALSE(rig.registry.KeyExists(kKey));
+        EXPECT_FALSE(view.destroyed);
+        EXPECT_EQ(view.At(IDC_SOUND_FILE).text, c.path);  // kept, never cut
+        EXPECT_TRUE(rig.files.asked.empty());
+      }
+    }
+  }
+}
+
+TEST(SoundPaths, ABrowsedFileGoesThroughTheSameRules) {
+  for (const PathCase& c : kPathCases) {
+    if (c.path.size() >= 260 || c.path.empty()) continue;  // the file dialog's buffer
+    SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
+    NoKeyDialog d;
+    d.view.At(IDC_SOUND_FILE).text = u"before";
+    d.rig.files.chooseSucceeds = true;
+    d.rig.files.chosen = c.path;
+    d.dialog.OnCommand(d.view, IDC_SOUND_BROWSE, 0);
+    EXPECT_EQ(d.view.At(IDC_SOUND_FILE).text, c.allowed ? c.path : u"before");
+    ASSERT_EQ(d.rig.messages.shown.size(), c.allowed ? 0u : 1u);
+    if (!c.allowed) EXPECT_EQ(d.rig.messages.shown[0].text, StringText(IDS_SOUND_FILE_MISSING));
+  }
+}
+
+TEST(SoundPaths, ADroppedNameIsTakenWholeAndGoesThroughTheSameRules) {
+  const std::u16string wavInFirst259 = kLongest + u"x";  // cut, it would end in .wav
+  struct Case {
+    const char* name;
+    std::u16string dropped;
+    bool taken;
+    bool refused;  // message 151
+  } cases[] = {
+      {"259 characters", kLongest, true, false},
+      {"260 characters ending in .wav", std::u16string(256, u'a') + u".wav", false, true},
+      {"260 characters, the first 259 ending in .wav", wavInFirst259, false, true},
+      {"4000 characters", u"C:\\" + std::u16string(3993, u'a') + u".wav", false, true},
+      {"260 characters, no wave file", std::u16string(256, u'a') + u".mp3", false, true},
+      {"a UNC path", u"\\\\server\\share\\ding.wav", false, true},
+      {"a pattern", u"C:\\Media\\ding?.wav", false, true},
+      {"a device", u"C:\\Media\\nul.wav", false, true},
+      {"a namespace path", u"\\\\?\\C:\\Media\\ding.wav", false, true},
+      {"a trailing dot", u"C:\\Media\\x.wav.", false, false},  // no wave file: ignored
+      {"a stream", u"C:\\Media\\ding.wav:s", false, false},   // no wave file: ignored
+      {"a local wave file", kWave, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NoKeyDialog d;
+    d.view.At(IDC_SOUND_FILE).text = u"before";
+    d.dialog.OnDropFile(d.view, c.dropped.c_str());
+    EXPECT_EQ(d.view.At(IDC_SOUND_FILE).text, c.taken ? c.dropped : u"before");
+    ASSERT_EQ(d.rig.messages.shown.size(), c.refused ? 1u : 0u);
+    if (c.refused) {
+      EXPECT_EQ(d.rig.messages.shown[0].text, StringText(IDS_SOUND_FILE_MISSING));
+      EXPECT_EQ(d.rig.messages.shown[0].style, mb::kIconError);
+    }
+    EXPECT_EQ(d.view.foregrounds, 1);
+    EXPECT_TRUE(d.rig.files.asked.empty());  // a drop probes nothing
+    EXPECT_FALSE(d.view.destroyed);
+  }
 }
 
 TEST_F(SoundTest, RunOpensTemplate158AndF1AsksForContext10) {

@@ -17,6 +17,10 @@
 #   close-main  the main dialog closed while the sound dialog is open: the
 #               sound dialog stays and works, the program ends (code 0) when
 #               it is closed too
+#   sound-typing  no sound key: keystrokes in the file field and a click on
+#               the wait box leave the field enabled; カード認識時 then saves
+#               the typed path with the wait flag; a UNC path gets 151 and is
+#               never looked up (no FindFirstFileW on it)
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -146,6 +150,19 @@ case $case in
   close-main)
     run_program close-main.ui
     echo "PASS close-main: the sound dialog outlived the main dialog, exit code 0 after it closed"
+    ;;
+  sound-typing)
+    UI_RELAY='kernel32.FindFirstFileW;advapi32.RegSetValueExW' ui_start "$UI_BIN/OrvaneSetting.exe"
+    ui_drive "$here/sound-typing.ui" || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "exit code $rc, expected 0"
+    expect_value "$SOUND_KEY" flag dword:00000001
+    expect_value "$SOUND_KEY" file "\"${WAV//\\/\\\\}\""
+    expect_value "$SOUND_KEY" sync dword:00000001
+    finds=$(ui_relay_calls KERNEL32.FindFirstFileW)  # the trace names the DLL in capitals
+    grep -qi 'orvane-nohost' <<<"$finds" && ui_fail "FindFirstFileW was asked for the UNC path: [$finds]"
+    grep -qF "$(logged "$WAV")" <<<"$finds" || ui_fail "FindFirstFileW calls [$finds], expected one for $WAV"
+    echo "PASS sound-typing: the field stayed enabled while typed in and after the wait box's click; saved flag 1, $WAV, sync 1; the UNC path refused with 151 and never looked up"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac
