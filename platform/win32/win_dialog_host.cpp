@@ -13,6 +13,7 @@ wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 struct Session {
   DialogLogic* logic;
   WinDialogView* view;
+  bool destroyed = false;  // set at WM_DESTROY: the loop's end
 };
 
 INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -50,6 +51,7 @@ INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       return TRUE;
     }
     case WM_DESTROY:
+      session->destroyed = true;
       logic.OnDestroy(view);
       SetWindowLongPtrW(hwnd, DWLP_USER, 0);
       view.Attach(nullptr);
@@ -258,26 +260,34 @@ bool WinDialogRunner::Run(int templateId, DialogLogic& logic) {
                                    reinterpret_cast<LPARAM>(&session));
   if (dialog == nullptr) return false;
   ShowWindow(dialog, SW_SHOW);
-  // A quit that arrives while this dialog still exists was meant for an
-  // outer loop (its dialog was closed first): this dialog stays usable, and
-  // the quit is passed on once it is gone, so that the program still ends.
-  bool outerQuit = false;
+  // Dialogs nest: each one's loop runs inside a message handler of the loop
+  // below it, and any of them may be closed first. A quit says only that
+  // some dialog was closed (posted quits merge into one, so they cannot be
+  // counted): this loop ends when its own dialog is gone, checked before
+  // every wait so that it never waits with nothing left to end it, and a
+  // quit it took is posted again for the loop below.
+  bool sawQuit = false;
   MSG msg = {};
-  for (;;) {
+  while (!session.destroyed) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == -1) break;
-    if (got == 0) {
-      if (!IsWindow(dialog)) break;
-      outerQuit = true;
+    if (got == -1) {
+      // The queue cannot be read: end the dialog rather than spin, so that
+      // the logic is never called after Run returns.
+      DestroyWindow(dialog);
       continue;
     }
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1) logic.OnHelpKey();
-    if (!IsWindow(dialog) || !IsDialogMessageW(dialog, &msg)) {
+    if (got == 0) {
+      sawQuit = true;
+      continue;
+    }
+    // A message sent during the wait may have destroyed the dialog.
+    if (!session.destroyed && msg.message == WM_KEYDOWN && msg.wParam == VK_F1) logic.OnHelpKey();
+    if (session.destroyed || !IsDialogMessageW(dialog, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
   }
-  if (outerQuit) PostQuitMessage(0);
+  if (sawQuit) PostQuitMessage(0);
   return true;
 }
 

@@ -63,9 +63,11 @@ class WinDialogRunner : public DialogRunner {
  public:
   WinDialogRunner(HINSTANCE instance, int bigIcon, int smallIcon)
       : instance_(instance), bigIcon_(bigIcon), smallIcon_(smallIcon) {}
-  // CreateDialogParamW (no owner), ShowWindow, then GetMessageW until
-  // WM_QUIT: F1 goes to the logic first, then IsDialogMessageW for this
-  // dialog, TranslateMessage and DispatchMessageW.
+  // CreateDialogParamW (no owner), ShowWindow, then GetMessageW until the
+  // dialog is destroyed (checked before each wait): F1 goes to the logic
+  // first, then IsDialogMessageW for this dialog, TranslateMessage and
+  // DispatchMessageW. A WM_QUIT taken meanwhile is posted again on the way
+  // out, for the loop this one runs in.
   bool Run(int templateId, DialogLogic& logic) override;
 
  private:

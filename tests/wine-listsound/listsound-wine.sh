@@ -17,6 +17,11 @@
 #   close-main  the main dialog closed while the sound dialog is open: the
 #               sound dialog stays and works, the program ends (code 0) when
 #               it is closed too
+#   close-order the card list, then the sound dialog opened; closed list,
+#               main dialog, sound dialog: exit code 0, and a start after it
+#               shows its window (the single-instance mutex was released)
+#   quit-in-box the main dialog closed while the sound dialog's save message
+#               is up: exit code 0, and a start after it shows its window
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -146,6 +151,16 @@ case $case in
   close-main)
     run_program close-main.ui
     echo "PASS close-main: the sound dialog outlived the main dialog, exit code 0 after it closed"
+    ;;
+  close-order)
+    run_program close-order.ui
+    run_program restart.ui
+    echo "PASS close-order: list, main, sound dialog closed in that order, exit code 0; the next start showed its window"
+    ;;
+  quit-in-box)
+    run_program quit-in-box.ui
+    run_program restart.ui
+    echo "PASS quit-in-box: main dialog closed under the sound dialog's save message, exit code 0; the next start showed its window"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac

@@ -399,6 +399,15 @@ class Driver {
     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&m));
     return m.found;
   }
+  HWND findChosen(const std::wstring& title, const std::wstring& cls) {
+    for (HWND h : dialogs_) {
+      if (!IsWindow(h)) continue;
+      Match m{title == L"*" ? nullptr : &title, cls.empty() ? nullptr : &cls, pid_, nullptr, nullptr};
+      matchWindow(h, reinterpret_cast<LPARAM>(&m));
+      if (m.found) return h;
+    }
+    return nullptr;
+  }
   HWND findBox(const std::wstring& title) {
     static const std::wstring kDialogClass = L"#32770";
     return findTop(title, kDialogClass, pid_, &dialogs_);
@@ -721,7 +730,11 @@ bool Driver::run(const Step& s) {
     std::wstring cls = option(L"class");
     DWORD start = GetTickCount();
     for (;;) {
-      hwnd = findTop(arg(0), cls, pid_, nullptr);
+      // A dialog chosen before comes first: a message box of the same
+      // caption may lie above it (the settings program's boxes carry the
+      // main dialog's title).
+      hwnd = findChosen(arg(0), cls);
+      if (!hwnd) hwnd = findTop(arg(0), cls, pid_, nullptr);
       if (hwnd) break;
       if (GetTickCount() - start >= ms)
         return fail("no visible window " + shown(arg(0)) + (cls.empty() ? "" : " of class " + shown(cls)) + " within " +
