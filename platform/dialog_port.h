@@ -84,7 +84,9 @@ class DialogLogic {
   virtual void OnDeviceChange(DialogView& view) {}
   // WM_NOTIFY from a control.
   virtual void OnNotify(DialogView& view, int id, int code) {}
-  // WM_DROPFILES: the first file only; empty when none could be taken.
+  // WM_DROPFILES, only to a dialog that called AcceptDroppedFiles: the first
+  // file's whole name, terminated, however long (refusing one that does not
+  // fit is the logic's part); empty when none could be taken.
   virtual void OnDropFile(DialogView& view, const char16_t* path) {}
   virtual void OnDestroy(DialogView& view) {}
   // F1 pressed anywhere in the thread while this dialog's loop runs.

@@ -16,6 +16,25 @@ struct Session {
   bool destroyed = false;  // set at WM_DESTROY: the loop's end
 };
 
+// The whole first name, however long: what is too long for a path is the
+// logic's to refuse, and a name cut here could name another file.
+void DeliverDrop(DialogLogic& logic, WinDialogView& view, HDROP drop) {
+  static const wchar_t kNone[] = L"";
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  wchar_t* path = nullptr;
+  if (length > 0 && length < 0x7FFFFFFFu / sizeof(wchar_t)) {
+    const SIZE_T bytes = (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t);
+    path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+  }
+  if (path != nullptr) {
+    const UINT copied = DragQueryFileW(drop, 0, path, length + 1);
+    path[copied <= length ? copied : 0] = 0;
+  }
+  DragFinish(drop);
+  logic.OnDropFile(view, reinterpret_cast<const char16_t*>(path != nullptr ? path : kNone));
+  if (path != nullptr) HeapFree(GetProcessHeap(), 0, path);
+}
+
 INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     Session* session = reinterpret_cast<Session*>(lParam);
@@ -41,15 +60,12 @@ INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       logic.OnNotify(view, static_cast<int>(header->idFrom), static_cast<int>(header->code));
       return FALSE;
     }
-    case WM_DROPFILES: {
-      HDROP drop = reinterpret_cast<HDROP>(wParam);
-      wchar_t path[MAX_PATH] = {};
-      if (DragQueryFileW(drop, 0, path, MAX_PATH) == 0) path[0] = 0;
-      path[MAX_PATH - 1] = 0;
-      DragFinish(drop);
-      logic.OnDropFile(view, reinterpret_cast<const char16_t*>(path));
+    case WM_DROPFILES:
+      // The handle is only trusted, queried and freed by a dialog that asked
+      // for drops; to any other it is a message from outside.
+      if (!view.AcceptsDroppedFiles()) return FALSE;
+      DeliverDrop(logic, view, reinterpret_cast<HDROP>(wParam));
       return TRUE;
-    }
     case WM_DESTROY:
       session->destroyed = true;
       logic.OnDestroy(view);
@@ -238,11 +254,23 @@ void WinDialogView::Center() {
 }
 
 void WinDialogView::AcceptDroppedFiles() {
-  // Drops come from Explorer, which runs without elevation.
-  ChangeWindowMessageFilter(WM_DROPFILES, MSGFLT_ADD);
-  ChangeWindowMessageFilter(WM_COPYDATA, MSGFLT_ADD);
-  ChangeWindowMessageFilter(0x0049, MSGFLT_ADD);  // WM_COPYGLOBALDATA
+  if (hwnd_ == nullptr) return;
+  // Drops come from Explorer, which runs without elevation: let through from
+  // lower integrity only the drop and the copy of its data that precedes it,
+  // and only to this window (never the whole process, never WM_COPYDATA).
+  // Looked up at run time: a system without it just takes no such drops.
+  using FilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  constexpr UINT kCopyGlobalData = 0x0049;  // WM_COPYGLOBALDATA
+  constexpr DWORD kAllow = 1;               // MSGFLT_ALLOW
+  if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+    if (auto filter = reinterpret_cast<FilterEx>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")))) {
+      filter(hwnd_, WM_DROPFILES, kAllow, nullptr);
+      filter(hwnd_, kCopyGlobalData, kAllow, nullptr);
+    }
+  }
   DragAcceptFiles(hwnd_, TRUE);
+  acceptsDrops_ = true;
 }
 
 void WinDialogView::BringToForeground() { SetForegroundWindow(hwnd_); }

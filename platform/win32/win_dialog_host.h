@@ -17,6 +17,8 @@ class WinDialogView : public DialogView {
       : instance_(instance), bigIcon_(bigIcon), smallIcon_(smallIcon) {}
   HWND hwnd() const { return hwnd_; }
   void Attach(HWND hwnd) { hwnd_ = hwnd; }
+  // True once the logic asked for dropped files: no other dialog takes them.
+  bool AcceptsDroppedFiles() const { return acceptsDrops_; }
 
   bool HasControl(int id) override;
   void SetText(int id, const char16_t* text) override;
@@ -56,6 +58,7 @@ class WinDialogView : public DialogView {
   int bigIcon_;
   int smallIcon_;
   HWND hwnd_ = nullptr;
+  bool acceptsDrops_ = false;
 };
 
 // Every dialog of the program carries the same two icons.
