@@ -94,10 +94,10 @@ class DialogLogic {
 };
 
 // Opens a modeless, ownerless dialog from its template and runs its message
-// loop until the loop's quit message; returns false when the dialog could
+// loop until the dialog is destroyed; returns false when the dialog could
 // not be created. It returns only once the dialog is destroyed, so the logic
 // may live on the caller's stack: a quit that arrives while the dialog still
-// exists (an outer dialog was closed first) is passed on after it.
+// exists (another dialog was closed first) is passed on after it.
 class DialogRunner {
  public:
   virtual ~DialogRunner() = default;

@@ -14,7 +14,23 @@ struct Session {
   DialogLogic* logic;
   WinDialogView* view;
   bool destroyed = false;  // set at WM_DESTROY: the loop's end
+  HWND hwnd = nullptr;
+  Session* outer = nullptr;  // the dialog whose loop this one runs in
 };
+
+// The dialogs whose loops run, innermost first. The innermost loop takes
+// every message of the thread, so it gives each message to the keyboard
+// handling of the dialog it belongs to (Tab, Enter and Esc keep working in
+// a dialog under the one opened last). One user-interface thread.
+Session* g_running = nullptr;
+
+HWND RunningDialogOf(HWND window) {
+  HWND root = window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr;
+  if (root == nullptr) return nullptr;
+  for (Session* s = g_running; s != nullptr; s = s->outer)
+    if (!s->destroyed && s->hwnd == root) return root;
+  return nullptr;
+}
 
 // The whole first name, however long: what is too long for a path is the
 // logic's to refuse, and a name cut here could name another file.
@@ -39,6 +55,7 @@ INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
   if (message == WM_INITDIALOG) {
     Session* session = reinterpret_cast<Session*>(lParam);
     SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(session));
+    session->hwnd = hwnd;
     session->view->Attach(hwnd);
     return session->logic->OnInit(*session->view) ? TRUE : FALSE;
   }
@@ -287,6 +304,8 @@ bool WinDialogRunner::Run(int templateId, DialogLogic& logic) {
   HWND dialog = CreateDialogParamW(instance_, MAKEINTRESOURCEW(templateId), nullptr, HostDialogProc,
                                    reinterpret_cast<LPARAM>(&session));
   if (dialog == nullptr) return false;
+  session.outer = g_running;
+  g_running = &session;
   ShowWindow(dialog, SW_SHOW);
   // Dialogs nest: each one's loop runs inside a message handler of the loop
   // below it, and any of them may be closed first. A quit says only that
@@ -310,11 +329,13 @@ bool WinDialogRunner::Run(int templateId, DialogLogic& logic) {
     }
     // A message sent during the wait may have destroyed the dialog.
     if (!session.destroyed && msg.message == WM_KEYDOWN && msg.wParam == VK_F1) logic.OnHelpKey();
-    if (session.destroyed || !IsDialogMessageW(dialog, &msg)) {
+    HWND keyboard = RunningDialogOf(msg.hwnd);
+    if (keyboard == nullptr || !IsDialogMessageW(keyboard, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
   }
+  g_running = session.outer;
   if (sawQuit) PostQuitMessage(0);
   return true;
 }

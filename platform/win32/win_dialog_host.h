@@ -68,7 +68,8 @@ class WinDialogRunner : public DialogRunner {
       : instance_(instance), bigIcon_(bigIcon), smallIcon_(smallIcon) {}
   // CreateDialogParamW (no owner), ShowWindow, then GetMessageW until the
   // dialog is destroyed (checked before each wait): F1 goes to the logic
-  // first, then IsDialogMessageW for this dialog, TranslateMessage and
+  // first, then IsDialogMessageW for the running dialog the message is for
+  // (this one or one whose loop this one runs in), TranslateMessage and
   // DispatchMessageW. A WM_QUIT taken meanwhile is posted again on the way
   // out, for the loop this one runs in.
   bool Run(int templateId, DialogLogic& logic) override;

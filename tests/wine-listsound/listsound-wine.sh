@@ -22,6 +22,9 @@
 #               shows its window (the single-instance mutex was released)
 #   quit-in-box the main dialog closed while the sound dialog's save message
 #               is up: exit code 0, and a start after it shows its window
+#   keys-under  Esc on the main dialog while the sound dialog is open
+#               closes the main dialog (its keyboard handling still runs);
+#               exit code 0 after the sound dialog is closed by Esc too
 #   drop        drops: the sound dialog alone lets them in from lower
 #               integrity, on its own window (ChangeWindowMessageFilterEx with
 #               WM_DROPFILES and WM_COPYGLOBALDATA, never process-wide, never
@@ -167,6 +170,10 @@ case $case in
     run_program quit-in-box.ui
     run_program restart.ui
     echo "PASS quit-in-box: main dialog closed under the sound dialog's save message, exit code 0; the next start showed its window"
+    ;;
+  keys-under)
+    run_program keys-under.ui
+    echo "PASS keys-under: Esc closed the main dialog under the sound dialog's loop, then the sound dialog; exit code 0"
     ;;
   drop)
     dir='C:\orvane-test\'
