@@ -84,7 +84,9 @@ class DialogLogic {
   virtual void OnDeviceChange(DialogView& view) {}
   // WM_NOTIFY from a control.
   virtual void OnNotify(DialogView& view, int id, int code) {}
-  // WM_DROPFILES: the first file only; empty when none could be taken.
+  // WM_DROPFILES, only to a dialog that called AcceptDroppedFiles: the first
+  // file's whole name, terminated, however long (refusing one that does not
+  // fit is the logic's part); empty when none could be taken.
   virtual void OnDropFile(DialogView& view, const char16_t* path) {}
   virtual void OnDestroy(DialogView& view) {}
   // F1 pressed anywhere in the thread while this dialog's loop runs.
@@ -92,10 +94,10 @@ class DialogLogic {
 };
 
 // Opens a modeless, ownerless dialog from its template and runs its message
-// loop until the loop's quit message; returns false when the dialog could
+// loop until the dialog is destroyed; returns false when the dialog could
 // not be created. It returns only once the dialog is destroyed, so the logic
 // may live on the caller's stack: a quit that arrives while the dialog still
-// exists (an outer dialog was closed first) is passed on after it.
+// exists (another dialog was closed first) is passed on after it.
 class DialogRunner {
  public:
   virtual ~DialogRunner() = default;

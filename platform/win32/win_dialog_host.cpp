@@ -13,12 +13,49 @@ wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 struct Session {
   DialogLogic* logic;
   WinDialogView* view;
+  bool destroyed = false;  // set at WM_DESTROY: the loop's end
+  HWND hwnd = nullptr;
+  Session* outer = nullptr;  // the dialog whose loop this one runs in
 };
+
+// The dialogs whose loops run, innermost first. The innermost loop takes
+// every message of the thread, so it gives each message to the keyboard
+// handling of the dialog it belongs to (Tab, Enter and Esc keep working in
+// a dialog under the one opened last). One user-interface thread.
+Session* g_running = nullptr;
+
+HWND RunningDialogOf(HWND window) {
+  HWND root = window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr;
+  if (root == nullptr) return nullptr;
+  for (Session* s = g_running; s != nullptr; s = s->outer)
+    if (!s->destroyed && s->hwnd == root) return root;
+  return nullptr;
+}
+
+// The whole first name, however long: what is too long for a path is the
+// logic's to refuse, and a name cut here could name another file.
+void DeliverDrop(DialogLogic& logic, WinDialogView& view, HDROP drop) {
+  static const wchar_t kNone[] = L"";
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  wchar_t* path = nullptr;
+  if (length > 0 && length < 0x7FFFFFFFu / sizeof(wchar_t)) {
+    const SIZE_T bytes = (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t);
+    path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+  }
+  if (path != nullptr) {
+    const UINT copied = DragQueryFileW(drop, 0, path, length + 1);
+    path[copied <= length ? copied : 0] = 0;
+  }
+  DragFinish(drop);
+  logic.OnDropFile(view, reinterpret_cast<const char16_t*>(path != nullptr ? path : kNone));
+  if (path != nullptr) HeapFree(GetProcessHeap(), 0, path);
+}
 
 INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     Session* session = reinterpret_cast<Session*>(lParam);
     SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(session));
+    session->hwnd = hwnd;
     session->view->Attach(hwnd);
     return session->logic->OnInit(*session->view) ? TRUE : FALSE;
   }
@@ -40,16 +77,14 @@ INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       logic.OnNotify(view, static_cast<int>(header->idFrom), static_cast<int>(header->code));
       return FALSE;
     }
-    case WM_DROPFILES: {
-      HDROP drop = reinterpret_cast<HDROP>(wParam);
-      wchar_t path[MAX_PATH] = {};
-      if (DragQueryFileW(drop, 0, path, MAX_PATH) == 0) path[0] = 0;
-      path[MAX_PATH - 1] = 0;
-      DragFinish(drop);
-      logic.OnDropFile(view, reinterpret_cast<const char16_t*>(path));
+    case WM_DROPFILES:
+      // The handle is only trusted, queried and freed by a dialog that asked
+      // for drops; to any other it is a message from outside.
+      if (!view.AcceptsDroppedFiles()) return FALSE;
+      DeliverDrop(logic, view, reinterpret_cast<HDROP>(wParam));
       return TRUE;
-    }
     case WM_DESTROY:
+      session->destroyed = true;
       logic.OnDestroy(view);
       SetWindowLongPtrW(hwnd, DWLP_USER, 0);
       view.Attach(nullptr);
@@ -236,11 +271,23 @@ void WinDialogView::Center() {
 }
 
 void WinDialogView::AcceptDroppedFiles() {
-  // Drops come from Explorer, which runs without elevation.
-  ChangeWindowMessageFilter(WM_DROPFILES, MSGFLT_ADD);
-  ChangeWindowMessageFilter(WM_COPYDATA, MSGFLT_ADD);
-  ChangeWindowMessageFilter(0x0049, MSGFLT_ADD);  // WM_COPYGLOBALDATA
+  if (hwnd_ == nullptr) return;
+  // Drops come from Explorer, which runs without elevation: let through from
+  // lower integrity only the drop and the copy of its data that precedes it,
+  // and only to this window (never the whole process, never WM_COPYDATA).
+  // Looked up at run time: a system without it just takes no such drops.
+  using FilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  constexpr UINT kCopyGlobalData = 0x0049;  // WM_COPYGLOBALDATA
+  constexpr DWORD kAllow = 1;               // MSGFLT_ALLOW
+  if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+    if (auto filter = reinterpret_cast<FilterEx>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")))) {
+      filter(hwnd_, WM_DROPFILES, kAllow, nullptr);
+      filter(hwnd_, kCopyGlobalData, kAllow, nullptr);
+    }
+  }
   DragAcceptFiles(hwnd_, TRUE);
+  acceptsDrops_ = true;
 }
 
 void WinDialogView::BringToForeground() { SetForegroundWindow(hwnd_); }
@@ -257,27 +304,39 @@ bool WinDialogRunner::Run(int templateId, DialogLogic& logic) {
   HWND dialog = CreateDialogParamW(instance_, MAKEINTRESOURCEW(templateId), nullptr, HostDialogProc,
                                    reinterpret_cast<LPARAM>(&session));
   if (dialog == nullptr) return false;
+  session.outer = g_running;
+  g_running = &session;
   ShowWindow(dialog, SW_SHOW);
-  // A quit that arrives while this dialog still exists was meant for an
-  // outer loop (its dialog was closed first): this dialog stays usable, and
-  // the quit is passed on once it is gone, so that the program still ends.
-  bool outerQuit = false;
+  // Dialogs nest: each one's loop runs inside a message handler of the loop
+  // below it, and any of them may be closed first. A quit says only that
+  // some dialog was closed (posted quits merge into one, so they cannot be
+  // counted): this loop ends when its own dialog is gone, checked before
+  // every wait so that it never waits with nothing left to end it, and a
+  // quit it took is posted again for the loop below.
+  bool sawQuit = false;
   MSG msg = {};
-  for (;;) {
+  while (!session.destroyed) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == -1) break;
-    if (got == 0) {
-      if (!IsWindow(dialog)) break;
-      outerQuit = true;
+    if (got == -1) {
+      // The queue cannot be read: end the dialog rather than spin, so that
+      // the logic is never called after Run returns.
+      DestroyWindow(dialog);
       continue;
     }
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1) logic.OnHelpKey();
-    if (!IsWindow(dialog) || !IsDialogMessageW(dialog, &msg)) {
+    if (got == 0) {
+      sawQuit = true;
+      continue;
+    }
+    // A message sent during the wait may have destroyed the dialog.
+    if (!session.destroyed && msg.message == WM_KEYDOWN && msg.wParam == VK_F1) logic.OnHelpKey();
+    HWND keyboard = RunningDialogOf(msg.hwnd);
+    if (keyboard == nullptr || !IsDialogMessageW(keyboard, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
   }
-  if (outerQuit) PostQuitMessage(0);
+  g_running = session.outer;
+  if (sawQuit) PostQuitMessage(0);
   return true;
 }
 

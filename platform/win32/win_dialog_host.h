@@ -17,6 +17,8 @@ class WinDialogView : public DialogView {
       : instance_(instance), bigIcon_(bigIcon), smallIcon_(smallIcon) {}
   HWND hwnd() const { return hwnd_; }
   void Attach(HWND hwnd) { hwnd_ = hwnd; }
+  // True once the logic asked for dropped files: no other dialog takes them.
+  bool AcceptsDroppedFiles() const { return acceptsDrops_; }
 
   bool HasControl(int id) override;
   void SetText(int id, const char16_t* text) override;
@@ -56,6 +58,7 @@ class WinDialogView : public DialogView {
   int bigIcon_;
   int smallIcon_;
   HWND hwnd_ = nullptr;
+  bool acceptsDrops_ = false;
 };
 
 // Every dialog of the program carries the same two icons.
@@ -63,9 +66,12 @@ class WinDialogRunner : public DialogRunner {
  public:
   WinDialogRunner(HINSTANCE instance, int bigIcon, int smallIcon)
       : instance_(instance), bigIcon_(bigIcon), smallIcon_(smallIcon) {}
-  // CreateDialogParamW (no owner), ShowWindow, then GetMessageW until
-  // WM_QUIT: F1 goes to the logic first, then IsDialogMessageW for this
-  // dialog, TranslateMessage and DispatchMessageW.
+  // CreateDialogParamW (no owner), ShowWindow, then GetMessageW until the
+  // dialog is destroyed (checked before each wait): F1 goes to the logic
+  // first, then IsDialogMessageW for the running dialog the message is for
+  // (this one or one whose loop this one runs in), TranslateMessage and
+  // DispatchMessageW. A WM_QUIT taken meanwhile is posted again on the way
+  // out, for the loop this one runs in.
   bool Run(int templateId, DialogLogic& logic) override;
 
  private:

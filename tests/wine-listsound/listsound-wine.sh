@@ -21,6 +21,20 @@
 #               the wait box leave the field enabled; カード認識時 then saves
 #               the typed path with the wait flag; a UNC path gets 151 and is
 #               never looked up (no FindFirstFileW on it)
+#   close-order the card list, then the sound dialog opened; closed list,
+#               main dialog, sound dialog: exit code 0, and a start after it
+#               shows its window (the single-instance mutex was released)
+#   quit-in-box the main dialog closed while the sound dialog's save message
+#               is up: exit code 0, and a start after it shows its window
+#   keys-under  Esc on the main dialog while the sound dialog is open
+#               closes the main dialog (its keyboard handling still runs);
+#               exit code 0 after the sound dialog is closed by Esc too
+#   drop        drops: the sound dialog alone lets them in from lower
+#               integrity, on its own window (ChangeWindowMessageFilterEx with
+#               WM_DROPFILES and WM_COPYGLOBALDATA, never process-wide, never
+#               WM_COPYDATA); the main dialog leaves a handle it was sent
+#               alone; the sound dialog takes a short name into its field and
+#               queries a 264-character one whole (refusing it is the core's)
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -163,6 +177,57 @@ case $case in
     grep -qi 'orvane-nohost' <<<"$finds" && ui_fail "FindFirstFileW was asked for the UNC path: [$finds]"
     grep -qF "$(logged "$WAV")" <<<"$finds" || ui_fail "FindFirstFileW calls [$finds], expected one for $WAV"
     echo "PASS sound-typing: the field stayed enabled while typed in and after the wait box's click; saved flag 1, $WAV, sync 1; the UNC path refused with 151 and never looked up"
+    ;;
+  close-order)
+    run_program close-order.ui
+    run_program restart.ui
+    echo "PASS close-order: list, main, sound dialog closed in that order, exit code 0; the next start showed its window"
+    ;;
+  quit-in-box)
+    run_program quit-in-box.ui
+    run_program restart.ui
+    echo "PASS quit-in-box: main dialog closed under the sound dialog's save message, exit code 0; the next start showed its window"
+    ;;
+  keys-under)
+    run_program keys-under.ui
+    echo "PASS keys-under: Esc closed the main dialog under the sound dialog's loop, then the sound dialog; exit code 0"
+    ;;
+  drop)
+    dir='C:\orvane-test\'
+    long=$dir$(printf 'a%.0s' $(seq 240)).wavx.wav  # cut at 259 it would still end in .wav
+    [ ${#long} -eq 264 ] || ui_fail "the long name has ${#long} characters"
+    UI_RELAY='user32.CreateDialogParamW;user32.ChangeWindowMessageFilterEx;user32.ChangeWindowMessageFilter;shell32.DragAcceptFiles;shell32.DragQueryFileW;shell32.DragFinish' \
+      ui_start "$UI_BIN/OrvaneSetting.exe"
+    ui_drive - <<UI || ui_fail "driver exit code $?"
+timeout 5000
+window "Orvane 設定" timeout=30000
+drop dialog "${dir//\\/\\\\}ding.wav"
+click 1010
+window "認識音設定"
+drop dialog "${dir//\\/\\\\}ding.wav"
+text 1008 "${dir//\\/\\\\}ding.wav"
+drop dialog "${long//\\/\\\\}"
+UI
+    # What the dialog shows for the long name is the core's answer (a message
+    # box once it refuses such names): the program is ended by the trap.
+    returns() {  # returns FUNC: "ARGS -> RETVAL" of every traced call of FUNC (none nests)
+      paste -d '>' <(ui_relay_calls "$1") \
+        <(sed -n "s/.*Ret  ${1//./\\.}() retval=\([0-9a-f]*\) ret=.*/ \1/p" "$UI_OUT/program.log") | sed 's/>/ ->/'
+    }
+    sound_hwnd=$(returns user32.CreateDialogParamW | sed -n 's/^[0-9a-f]*,0*9e,.* -> //p')
+    [ -n "$sound_hwnd" ] || ui_fail "no CreateDialogParamW of the sound dialog (158) in the trace"
+    filters=$(ui_relay_calls user32.ChangeWindowMessageFilterEx | tr '\n' ';')
+    want="$sound_hwnd,00000233,00000001,00000000;$sound_hwnd,00000049,00000001,00000000;"
+    [ "$filters" = "$want" ] || ui_fail "ChangeWindowMessageFilterEx calls [$filters], expected [$want]"
+    [ -z "$(ui_relay_calls user32.ChangeWindowMessageFilter)" ] || ui_fail "process-wide ChangeWindowMessageFilter called"
+    # Two drops reached the sound dialog, each queried for its length, then
+    # copied whole into a buffer of length + 1, then freed; the one sent to
+    # the main dialog was never touched.
+    queries=$(returns shell32.DragQueryFileW | sed 's/^[0-9a-f]*,//' | tr '\n' ';')
+    want="00000000,00000000,00000000 -> 00000017;00000000,[0-9a-f]*,00000018 -> 00000017;00000000,00000000,00000000 -> 00000108;00000000,[0-9a-f]*,00000109 -> 00000108;"
+    [[ "$queries" =~ ^$want$ ]] || ui_fail "DragQueryFileW calls [$queries], expected [$want]"
+    [ "$(ui_relay_calls shell32.DragFinish | wc -l)" -eq 2 ] || ui_fail "DragFinish calls: $(ui_relay_calls shell32.DragFinish | wc -l), expected 2"
+    echo "PASS drop: the filter opened on the sound dialog alone for WM_DROPFILES and 0x49; a drop on the main dialog left alone; a 23- and a 264-character name queried whole"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac

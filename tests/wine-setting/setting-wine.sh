@@ -8,6 +8,12 @@
 #                (string 148, card controls on), exit with code 0
 #   second-copy  a second start while the first runs ends at once with code 0
 #                and creates no dialog
+#   limits       the real edits' limits (EM_GETLIMITTEXT): 118 for login
+#                target, user and both password fields, 239 for the
+#                description, 6 digits for the interval
+#   timers       the read timer is gone after a stop (a card placed then is
+#                not shown, however long one waits) and after a card shown at
+#                a tick (what is typed then is not reset a second later)
 # Screenshots of each state land in build/wine-ui/setting/CASE/.
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
@@ -35,6 +41,10 @@ library() {  # library on|off: the test felica.dll where the program looks for i
     rm -f "$libdir/felica.dll"
   fi
 }
+# The card's record key: only the timers case registers the card, and every
+# case starts without its record.
+RECORD='HKLM\Software\Brindle\Orvane\49c1009'
+ui_run reg delete "$RECORD" /f >/dev/null 2>&1
 # What GetComputerNameW and GetUserNameW give under Wine.
 computer=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
 user=$(id -un)
@@ -165,6 +175,63 @@ UI
     grep -q 'Call user32.CreateDialogParamW' "$UI_OUT/program.log" 2>/dev/null || true
     { common; echo 'close'; echo 'exit 0 timeout=10000'; } | ui_drive - || ui_fail "the first copy did not go on as before"
     echo "PASS second-copy: exit 0 without a dialog; the first copy kept running"
+    ;;
+  limits)
+    library off
+    ui_start "$program"
+    { common; cat <<'UI'
+limit target 118
+limit user 118
+limit password 118
+limit again 118
+limit description 239
+limit interval 6
+close
+exit 0 timeout=10000
+UI
+    } | ui_drive - || ui_fail "driver exit code $?"
+    echo "PASS limits: 118 for target, user and passwords, 239 for the description, 6 for the interval"
+    ;;
+  timers)
+    library on
+    [ -f "$UI_BIN/orvane-write-record.exe" ] || { echo "SKIP: orvane-write-record.exe not built"; exit 77; }
+    # The card registered with a description: every showing of it reads the
+    # description back into the field.
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" user secret HOST 0x10 5 >/dev/null ||
+      ui_fail "cannot write the card's record"
+    ui_run reg add "$RECORD" /v comment /t REG_SZ /d '2024/01/02 03:04:05 社員証' /f >/dev/null 2>&1 ||
+      ui_fail "cannot write the record's comment"
+    ui_start "$program"
+    { common; cat <<UI
+# Stopped: a card placed now stays unread over several periods of 1 s.
+click read
+text read "カード情報読込停止(&T)"
+click read
+text read "カード情報読込(&G)"
+host /bin/sh -c "printf %s $CARD > '$card_file'"
+sleep 2500
+text status "カードを PaSoRi にセットし、\r\nカード情報読込ボタンを押してください。"
+text read "カード情報読込(&G)"
+text description ""
+disabled password
+disabled description
+# Shown at a tick: the timer ends with the read, so the card is not shown
+# again a second later, which would put the stored description back over
+# what the user typed.
+host /bin/sh -c ": > '$card_file'"
+click read
+text read "カード情報読込停止(&T)"
+host /bin/sh -c "printf %s $CARD > '$card_file'"
+wait-text description "社員証" timeout=5000
+text read "カード情報読込(&G)"
+set-text description "予備カード"
+sleep 2500
+text description "予備カード"
+click exit
+exit 0 timeout=10000
+UI
+    } | ui_drive - || ui_fail "driver exit code $?"
+    echo "PASS timers: no read after a stop, no second showing after a card shown at a tick"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac

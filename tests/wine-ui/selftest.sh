@@ -69,6 +69,7 @@ wrong-buttons|1|4|actual:   buttons [6 7]|window "UI テスト ダイアログ";
 wrong-exit-code|1|3|actual:   exit code 3|window "UI テスト ダイアログ";close;exit 0
 still-running|1|2|actual:   still running|window "UI テスト ダイアログ";exit 0 timeout=300
 wrong-focus|1|2|actual:   focus on id 100|window "UI テスト ダイアログ";focused 104
+wrong-limit|1|2|actual:   20 characters|window "UI テスト ダイアログ";limit 100 21
 host-fails|1|2|actual:   exit code 1|window "UI テスト ダイアログ";host /bin/false
 bad-quote|2|2|script line 2: unterminated quote|window "UI テスト ダイアログ";text 102 "open
 unknown-step|2|2|script line 2: unknown step "press"|window "UI テスト ダイアログ";press 1

@@ -20,7 +20,9 @@
 //   window TITLE [class=C] [timeout=MS]
 //                               waits for a visible top-level window with exactly
 //                               this caption ("*": any) and class; it becomes the
-//                               current dialog and its process the target
+//                               current dialog and its process the target; a
+//                               window an earlier `window` step chose comes
+//                               first (a message box may share its caption)
 //   no-window TITLE MS [class=C]  no such window shows up within MS
 //   closed [timeout=MS]         the current dialog is destroyed or hidden
 //   text ID TEXT                the control's text (WM_GETTEXT) is TEXT;
@@ -29,6 +31,10 @@
 //   enabled ID | disabled ID | checked ID | unchecked ID | visible ID | hidden ID
 //   focused ID                  the target's focus is on this control
 //   set-text ID TEXT            WM_SETTEXT (an edit sends EN_CHANGE itself)
+//   limit ID N                  the edit takes at most N characters
+//                               (EM_GETLIMITTEXT)
+//   drop ID PATH                posts WM_DROPFILES with one file, PATH, to the
+//                               control (or "dialog"), waits until it was handled
 //   click ID                    posts BM_CLICK, waits until it was handled
 //   check ID | uncheck ID       clicks the check box unless it already is in
 //                               that state; then expects that state
@@ -73,6 +79,7 @@
 // in the target's memory.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>  // DROPFILES
 
 #include <algorithm>
 #include <cerrno>
@@ -159,6 +166,8 @@ const StepSyntax kCommands[] = {
     {L"hidden", 1, 1, L""},
     {L"focused", 1, 1, L""},
     {L"set-text", 2, 2, L""},
+    {L"limit", 2, 2, L""},
+    {L"drop", 2, 2, L""},
     {L"click", 1, 1, L""},
     {L"check", 1, 1, L""},
     {L"uncheck", 1, 1, L""},
@@ -399,6 +408,15 @@ class Driver {
     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&m));
     return m.found;
   }
+  HWND findChosen(const std::wstring& title, const std::wstring& cls) {
+    for (HWND h : dialogs_) {
+      if (!IsWindow(h)) continue;
+      Match m{title == L"*" ? nullptr : &title, cls.empty() ? nullptr : &cls, pid_, nullptr, nullptr};
+      matchWindow(h, reinterpret_cast<LPARAM>(&m));
+      if (m.found) return h;
+    }
+    return nullptr;
+  }
   HWND findBox(const std::wstring& title) {
     static const std::wstring kDialogClass = L"#32770";
     return findTop(title, kDialogClass, pid_, &dialogs_);
@@ -513,6 +531,7 @@ class Driver {
   }
 
   bool screenshot(const std::wstring& file, HWND window);
+  bool drop(HWND target, const std::wstring& path);
   bool host();
   bool dump();
 };
@@ -622,6 +641,30 @@ std::wstring quoted(const std::wstring& a) {
   return q + L"\"";
 }
 
+// A drop's handle must be valid in the receiving process. Wine's GlobalLock
+// takes a fixed block by its address, so a DROPFILES written into the
+// target's own memory serves as the handle there (DragFinish's attempt to
+// free it fails without harm); freed here once the drop was handled.
+bool Driver::drop(HWND target, const std::wstring& path) {
+  if (!process_) return fail("cannot open the target process");
+  std::vector<BYTE> block(sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t), 0);
+  auto* header = reinterpret_cast<DROPFILES*>(block.data());
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  std::copy(path.begin(), path.end(), reinterpret_cast<wchar_t*>(block.data() + sizeof(DROPFILES)));
+  void* there = VirtualAllocEx(process_, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!there) return fail("VirtualAllocEx in the target failed, error " + std::to_string(GetLastError()));
+  SIZE_T done = 0;
+  if (!WriteProcessMemory(process_, there, block.data(), block.size(), &done) || done != block.size()) {
+    VirtualFreeEx(process_, there, 0, MEM_RELEASE);
+    return fail("WriteProcessMemory failed, error " + std::to_string(GetLastError()));
+  }
+  PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(there), 0);
+  bool handled = settle(target);
+  if (handled) VirtualFreeEx(process_, there, 0, MEM_RELEASE);
+  return handled;
+}
+
 bool Driver::host() {
   DWORD ms;
   if (!timeOption(ms)) return false;
@@ -721,7 +764,11 @@ bool Driver::run(const Step& s) {
     std::wstring cls = option(L"class");
     DWORD start = GetTickCount();
     for (;;) {
-      hwnd = findTop(arg(0), cls, pid_, nullptr);
+      // A dialog chosen before comes first: a message box of the same
+      // caption may lie above it (the settings program's boxes carry the
+      // main dialog's title).
+      hwnd = findChosen(arg(0), cls);
+      if (!hwnd) hwnd = findTop(arg(0), cls, pid_, nullptr);
       if (hwnd) break;
       if (GetTickCount() - start >= ms)
         return fail("no visible window " + shown(arg(0)) + (cls.empty() ? "" : " of class " + shown(cls)) + " within " +
@@ -807,6 +854,16 @@ bool Driver::run(const Step& s) {
     if (!send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(1).c_str()), r)) return false;
     if (!r) return fail("WM_SETTEXT was refused");
     return settle(hwnd);
+  }
+  if (c == L"limit") {
+    if (!control(0, hwnd, id) || !number(1, v)) return false;
+    LRESULT limit;
+    if (!send(hwnd, EM_GETLIMITTEXT, 0, 0, limit)) return false;
+    return limit == v ? true : mismatch(std::to_string(v) + " characters", std::to_string(limit) + " characters");
+  }
+  if (c == L"drop") {
+    if (!control(0, hwnd, id)) return false;
+    return drop(hwnd, arg(1));
   }
   if (c == L"click") {
     if (!control(0, hwnd, id)) return false;

@@ -2,9 +2,11 @@
 // UI driver operates; each reaction shows up as a static's text, so that a
 // driver script can see that its input arrived.
 //   ending by WM_CLOSE gives exit code 3, by the "閉じる" button (IDCANCEL) 0,
-//   after the debug line "closed by button\n".
+//   after the debug line "closed by button\n". The name edit takes at most 20
+//   characters; a dropped file's name shows up in the answer static.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -48,6 +50,7 @@ INT_PTR CALLBACK dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       HWND combo = GetDlgItem(dlg, IDC_COLOR);
       for (const wchar_t* c : {L"赤", L"緑", L"青"}) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(c));
       fillList(GetDlgItem(dlg, IDC_LIST));
+      SendDlgItemMessageW(dlg, IDC_NAME, EM_LIMITTEXT, 20, 0);
       SetTimer(dlg, 1, 300, nullptr);
       return TRUE;
     }
@@ -55,6 +58,14 @@ INT_PTR CALLBACK dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       KillTimer(dlg, 1);
       SetDlgItemTextW(dlg, IDC_TIMER_TEXT, L"完了");
       return TRUE;
+    case WM_DROPFILES: {
+      auto drop = reinterpret_cast<HDROP>(wp);
+      std::wstring name(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+      name.resize(DragQueryFileW(drop, 0, &name[0], static_cast<UINT>(name.size())));
+      DragFinish(drop);
+      SetDlgItemTextW(dlg, IDC_ANSWER, (L"ドロップ: " + name).c_str());
+      return TRUE;
+    }
     case WM_HELP:
       SetDlgItemTextW(dlg, IDC_HELP_TEXT, L"ヘルプ");
       return TRUE;
