@@ -88,8 +88,14 @@ int RecordCommand(const std::string& which, std::vector<std::string> rest) {
 int AdminCommand(const std::string& command, const std::vector<std::string>& rest) {
   if (!rest.empty()) return Usage(command + " takes no arguments");
 #ifdef _WIN32
+  // Each piece goes out as it comes; one flush at the end.
+  class ConsoleSink : public TextSink {
+   public:
+    void Write(const std::string& text) override {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+  } out;
   WinRegistry registry;
-  std::string out;
   int status;
   if (command == "records") {
     status = ListRecords(registry, out);
@@ -101,7 +107,7 @@ int AdminCommand(const std::string& command, const std::vector<std::string>& res
     DoctorEnvironment env{registry, cards, files, sizeof(void*) == 4};
     status = RunDoctor(env, out);
   }
-  WriteOut(out);
+  std::fflush(stdout);
   return status;
 #else
   WriteErr("orvane-card: " + command +
