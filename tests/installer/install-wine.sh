@@ -78,6 +78,7 @@ files_present() {
 msi_w=$(WINEDEBUG=-all wine_run winepath -w "$work/orvane-$current.msi")
 for outside in 'C:\Orvane' "$pf\\..\\Orvane" 'C:/Program Files (x86)/Orvane'; do
   unix_outside=$(WINEDEBUG=-all wine_run winepath -u "$outside" 2>/dev/null)
+  rm -rf "$unix_outside"  # what an earlier run may have left
   wine_run msiexec /i "$msi_w" /qn "INSTALLDIR=$outside" >/dev/null 2>&1
   if [ -z "$(installed_versions)" ] && [ ! -e "$unix_outside/OrvaneSetting.exe" ] && [ ! -e "$unix_dir" ]; then
     pass "install into $outside refused: nothing installed"
