@@ -251,24 +251,24 @@ namespace {
 // One record's block, written as soon as the record is read.
 void WriteRecordBlock(const RecordFacts& facts, TextSink& out) {
   std::string block = "\nrecord " + Utf8(facts.name) + "\n";
-    if (facts.openable) {
-      block += "    time: " + (facts.hasComment && !facts.commentTooLong && facts.comment.time[0]
-                                 ? Utf8(facts.comment.time)
-                                 : std::string("-")) + "\n";
-      block += "    description: " +
-             (facts.hasComment && !facts.commentTooLong ? Utf8(facts.comment.description)
-                                                        : std::string("-")) + "\n";
-      block += "    removal: " + RemovalWords(facts.type) + "\n";
-      block += "    interval: " + std::to_string(facts.interval) + " s" +
-             (facts.intervalStored ? "" : " (default)") + "\n";
-      block += "    data: " + (facts.hasData ? std::to_string(facts.dataSize) + " bytes " +
-                                                 TypeName(facts.dataType)
-                                           : std::string("missing")) + "\n";
-    }
-    const std::vector<const char*> flags = facts.Flags();
-    std::string line = "    flags:";
-    for (const char* f : flags) line += std::string(" ") + f;
-    block += (flags.empty() ? std::string("    flags: none") : line) + "\n";
+  if (facts.openable) {
+    block += "    time: " + (facts.hasComment && !facts.commentTooLong && facts.comment.time[0]
+                               ? Utf8(facts.comment.time)
+                               : std::string("-")) + "\n";
+    block += "    description: " +
+           (facts.hasComment && !facts.commentTooLong ? Utf8(facts.comment.description)
+                                                      : std::string("-")) + "\n";
+    block += "    removal: " + RemovalWords(facts.type) + "\n";
+    block += "    interval: " + std::to_string(facts.interval) + " s" +
+           (facts.intervalStored ? "" : " (default)") + "\n";
+    block += "    data: " + (facts.hasData ? std::to_string(facts.dataSize) + " bytes " +
+                                               TypeName(facts.dataType)
+                                         : std::string("missing")) + "\n";
+  }
+  const std::vector<const char*> flags = facts.Flags();
+  std::string line = "    flags:";
+  for (const char* f : flags) line += std::string(" ") + f;
+  block += (flags.empty() ? std::string("    flags: none") : line) + "\n";
   out.Write(block);
 }
 
