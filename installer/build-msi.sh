@@ -29,6 +29,17 @@ ln -s "$root" "$tmp/src"
 ln -s "$(cd "$bin" && pwd)" "$tmp/bin"
 (cd "$tmp" && wixl -a x86 -D Version="$version" -D BinDir=bin -D SourceDir=src \
   -o orvane.msi src/installer/orvane.wxs)
+# A folder outside Program Files inherits its parent's permissions (C:\
+# lets every authenticated user change what is in it), and the settings
+# program runs elevated, the checker at each logon: a package installed there
+# would let a user replace them. Once the folders are resolved, a first
+# install into any other folder ends with an error (custom action type 19;
+# wixl has neither an error action nor permissions). ".." and "/" could
+# climb out of a folder that starts right.
+refuse_condition='NOT Installed AND (INSTALLDIR >< ".." OR INSTALLDIR >< "/" OR NOT (INSTALLDIR ~<< ProgramFilesFolder OR (ProgramFiles64Folder AND INSTALLDIR ~<< ProgramFiles64Folder)))'
+refuse_message='Orvane installs only into a folder under Program Files, where only administrators can change the programs; [INSTALLDIR] is not one.'
+msibuild "$tmp/orvane.msi" -q "INSERT INTO CustomAction (Action, Type, Target) VALUES ('RefuseInstallDir', 19, '$refuse_message')"
+msibuild "$tmp/orvane.msi" -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RefuseInstallDir', '$refuse_condition', 1001)"
 printf '\r\n\r\n932\t_ForceCodepage\r\n' > "$tmp/_ForceCodepage.idt"
 msibuild "$tmp/orvane.msi" -i "$tmp/_ForceCodepage.idt"
 msibuild "$tmp/orvane.msi" -q "UPDATE Shortcut SET Name = '$shortcut_name' WHERE Shortcut = 'SettingShortcut'"

@@ -18,10 +18,25 @@ constexpr uint32_t kCommentBytes = 2 * kTextSize;  // what every reader of "comm
 constexpr uint32_t kForceIfHung = 0x10;
 constexpr uint32_t kMinLoginData = 32;  // the shortest plaintext, padded: 18 bytes, one block more
 constexpr uint32_t kBlock = 16;
+// The interval field of the settings program takes six digits, from 1.
+constexpr uint32_t kMinInterval = 1;
+constexpr uint32_t kMaxInterval = 999999;
+
+// The removal types the settings program writes: log off, shut down or
+// reboot, each optionally forced if hung, or none.
+bool IsWrittenType(uint32_t type) {
+  return type == kNoRemovalAction || (type & ~kForceIfHung) <= 2;
+}
 
 const char kRecordsKeyText[] = "HKEY_LOCAL_MACHINE\\" ORVANE_KEY_PATH_TEXT;
 
-std::string Utf8(const std::u16string& text) { return Utf16ToUtf8(text); }
+// Everything from the registry or a reader is shown escaped.
+std::string Utf8(const std::u16string& text) { return ShownText(text); }
+
+bool Escaped(char16_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
 
 std::string Hex32(uint32_t v) {
   char text[16];
@@ -164,11 +179,18 @@ RecordFacts ReadRecordFacts(RegistryPort& registry, const std::u16string& name) 
   return facts;
 }
 
-// Every sub-key of the records key but the sound key; NotFound when there is
-// no records key at all.
-RegResult CollectRecords(RegistryPort& registry, std::vector<RecordFacts>& records,
-                         int& unnamed) {
-  unnamed = 0;
+// What a pass over the records counted.
+struct RecordTally {
+  uint64_t records = 0;
+  uint64_t flagged = 0;  // records with a flag, and sub-keys with over-long names
+  uint64_t unnamed = 0;  // sub-keys whose names no record key can have
+  bool anyRemoval = false;
+};
+
+// Hands each sub-key of the records key but the sound key to each as it is
+// read, one at a time; NotFound when there is no records key at all.
+template <typename Each>
+RegResult ForEachRecord(RegistryPort& registry, RecordTally& tally, Each each) {
   RegKey parent(registry);
   const RegResult opened = parent.Open(RegRoot::LocalMachine, names::kOrvaneKey, RegAccess::Enumerate);
   if (opened != RegResult::Ok) return opened;
@@ -177,14 +199,19 @@ RegResult CollectRecords(RegistryPort& registry, std::vector<RecordFacts>& recor
     uint32_t length = kNameCapacity;
     const RegResult r = registry.EnumKey(parent.handle(), index, name, &length);
     if (r == RegResult::MoreData) {
-      ++unnamed;  // no record key is that long
+      ++tally.unnamed;  // no record key is that long
+      ++tally.flagged;
       continue;
     }
     if (r != RegResult::Ok) break;
     if (length >= kNameCapacity) length = kNameCapacity - 1;
     const std::u16string keyName(name, length);
     if (IsSoundKeyName(keyName)) continue;
-    records.push_back(ReadRecordFacts(registry, keyName));
+    const RecordFacts facts = ReadRecordFacts(registry, keyName);
+    ++tally.records;
+    if (!facts.Flags().empty()) ++tally.flagged;
+    if (facts.openable && facts.type != kNoRemovalAction) tally.anyRemoval = true;
+    each(facts);
   }
   return RegResult::Ok;
 }
@@ -199,63 +226,92 @@ const char* ResultWords(RegResult r) {
 
 }  // namespace
 
-int ListRecords(RegistryPort& registry, std::string& out) {
-  std::vector<RecordFacts> records;
-  int unnamed = 0;
-  out += std::string("key: ") + kRecordsKeyText + "\n";
-  const RegResult r = CollectRecords(registry, records, unnamed);
+std::string ShownText(const std::u16string& text) {
+  std::string shown;
+  std::size_t plain = 0;  // start of the run of text shown as it is
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !Escaped(text[i])) continue;
+    shown += Utf16ToUtf8(text.substr(plain, i - plain));
+    plain = i + 1;
+    if (i == text.size()) break;
+    const char16_t c = text[i];
+    char escape[8];
+    if (c == u'\r') std::snprintf(escape, sizeof escape, "\\r");
+    else if (c == u'\n') std::snprintf(escape, sizeof escape, "\\n");
+    else if (c == u'\t') std::snprintf(escape, sizeof escape, "\\t");
+    else if (c <= 0x9F) std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
+    else std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+    shown += escape;
+  }
+  return shown;
+}
+
+namespace {
+
+// One record's block, written as soon as the record is read.
+void WriteRecordBlock(const RecordFacts& facts, TextSink& out) {
+  std::string block = "\nrecord " + Utf8(facts.name) + "\n";
+  if (facts.openable) {
+    block += "    time: " + (facts.hasComment && !facts.commentTooLong && facts.comment.time[0]
+                               ? Utf8(facts.comment.time)
+                               : std::string("-")) + "\n";
+    block += "    description: " +
+           (facts.hasComment && !facts.commentTooLong ? Utf8(facts.comment.description)
+                                                      : std::string("-")) + "\n";
+    block += "    removal: " + RemovalWords(facts.type) + "\n";
+    block += "    interval: " + std::to_string(facts.interval) + " s" +
+           (facts.intervalStored ? "" : " (default)") + "\n";
+    block += "    data: " + (facts.hasData ? std::to_string(facts.dataSize) + " bytes " +
+                                               TypeName(facts.dataType)
+                                         : std::string("missing")) + "\n";
+  }
+  const std::vector<const char*> flags = facts.Flags();
+  std::string line = "    flags:";
+  for (const char* f : flags) line += std::string(" ") + f;
+  block += (flags.empty() ? std::string("    flags: none") : line) + "\n";
+  out.Write(block);
+}
+
+}  // namespace
+
+int ListRecords(RegistryPort& registry, TextSink& out) {
+  out.Write(std::string("key: ") + kRecordsKeyText + "\n");
+  RecordTally tally;
+  const RegResult r = ForEachRecord(registry, tally, [&](const RecordFacts& facts) {
+    WriteRecordBlock(facts, out);
+  });
   if (r != RegResult::Ok && r != RegResult::NotFound) {
-    out += std::string("error: the records key cannot be read (") + ResultWords(r) + ")\n";
+    out.Write(std::string("error: the records key cannot be read (") + ResultWords(r) + ")\n");
     return kAdminFailures;
   }
-  int flagged = unnamed;
-  for (const RecordFacts& facts : records) {
-    out += "\nrecord " + Utf8(facts.name) + "\n";
-    if (facts.openable) {
-      out += "    time: " + (facts.hasComment && !facts.commentTooLong && facts.comment.time[0]
-                                 ? Utf8(facts.comment.time)
-                                 : std::string("-")) + "\n";
-      out += "    description: " +
-             (facts.hasComment && !facts.commentTooLong ? Utf8(facts.comment.description)
-                                                        : std::string("-")) + "\n";
-      out += "    removal: " + RemovalWords(facts.type) + "\n";
-      out += "    interval: " + std::to_string(facts.interval) + " s" +
-             (facts.intervalStored ? "" : " (default)") + "\n";
-      out += "    data: " + (facts.hasData ? std::to_string(facts.dataSize) + " bytes " +
-                                                 TypeName(facts.dataType)
-                                           : std::string("missing")) + "\n";
-    }
-    const std::vector<const char*> flags = facts.Flags();
-    std::string line = "    flags:";
-    for (const char* f : flags) line += std::string(" ") + f;
-    out += (flags.empty() ? std::string("    flags: none") : line) + "\n";
-    if (!flags.empty()) ++flagged;
-  }
-  if (unnamed) out += "\nskipped: " + std::to_string(unnamed) + " sub-keys with names too long for a record key\n";
-  out += "\nrecords: " + std::to_string(records.size()) + " flagged: " + std::to_string(flagged) + "\n";
-  return flagged ? kAdminWarnings : kAdminOk;
+  if (tally.unnamed)
+    out.Write("\nskipped: " + std::to_string(tally.unnamed) +
+              " sub-keys with names too long for a record key\n");
+  out.Write("\nrecords: " + std::to_string(tally.records) +
+            " flagged: " + std::to_string(tally.flagged) + "\n");
+  return tally.flagged ? kAdminWarnings : kAdminOk;
 }
 
 namespace {
 
 struct DoctorReport {
-  std::string& out;
+  TextSink& out;
   int ok = 0, warn = 0, fail = 0;
   void Ok(const char* check, const std::string& sentence) { Line("OK  ", check, sentence); ++ok; }
   void Warn(const char* check, const std::string& sentence) { Line("WARN", check, sentence); ++warn; }
   void Fail(const char* check, const std::string& sentence) { Line("FAIL", check, sentence); ++fail; }
   void Line(const char* status, const char* check, const std::string& sentence) {
-    out += std::string(status) + " " + check + ": " + sentence + "\n";
+    out.Write(std::string(status) + " " + check + ": " + sentence + "\n");
   }
 };
 
-std::string Plural(int n, const char* one, const char* many) {
+std::string Plural(uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 }  // namespace
 
-int RunDoctor(DoctorEnvironment& env, std::string& out) {
+int RunDoctor(DoctorEnvironment& env, TextSink& out) {
   DoctorReport report{out};
   RegistryPort& registry = env.registry;
 
@@ -312,25 +368,32 @@ int RunDoctor(DoctorEnvironment& env, std::string& out) {
   }
   ReleaseReaders(cards);
 
-  // The records.
-  std::vector<RecordFacts> records;
-  int unnamed = 0;
-  const RegResult listed = CollectRecords(registry, records, unnamed);
-  bool anyRemoval = false;
-  int flagged = unnamed;
-  for (const RecordFacts& facts : records) {
-    if (!facts.Flags().empty()) ++flagged;
-    if (facts.openable && facts.type != kNoRemovalAction) anyRemoval = true;
-  }
+  // The records, each looked at as it is read: its removal settings must be
+  // ones the settings program writes.
+  RecordTally tally;
+  const RegResult listed = ForEachRecord(registry, tally, [&](const RecordFacts& facts) {
+    if (!facts.openable) return;
+    if (!IsWrittenType(facts.type))
+      report.Warn("type", "record " + Utf8(facts.name) + " has removal type " + Hex32(facts.type) +
+                              ", which the settings program never writes (log off 0, shut down 1, "
+                              "reboot 2, each optionally with 0x10, or 0xffffffff for none).");
+    if (facts.intervalStored && (facts.interval < kMinInterval || facts.interval > kMaxInterval))
+      report.Warn("interval", "record " + Utf8(facts.name) + " has an interval of " +
+                                  std::to_string(facts.interval) +
+                                  " s, outside the 1 to 999999 s the settings program writes" +
+                                  (facts.interval == 0 ? ": the checker takes no action for it."
+                                                       : "."));
+  });
+  const bool anyRemoval = tally.anyRemoval;
   if (listed != RegResult::Ok && listed != RegResult::NotFound)
     report.Fail("records", std::string("the records key cannot be read (") + ResultWords(listed) + ").");
-  else if (records.empty())
+  else if (tally.records == 0)
     report.Warn("records", "no card is registered on this PC.");
-  else if (flagged)
-    report.Warn("records", Plural(static_cast<int>(records.size()), "record", "records") + ", " +
-                               std::to_string(flagged) + " flagged (orvane-card records shows them).");
+  else if (tally.flagged)
+    report.Warn("records", Plural(tally.records, "record", "records") + ", " +
+                               std::to_string(tally.flagged) + " flagged (orvane-card records shows them).");
   else
-    report.Ok("records", Plural(static_cast<int>(records.size()), "record", "records") + ", none flagged.");
+    report.Ok("records", Plural(tally.records, "record", "records") + ", none flagged.");
 
   // The checker's autostart for the user running this.
   std::u16string run;
@@ -346,12 +409,21 @@ int RunDoctor(DoctorEnvironment& env, std::string& out) {
       report.Ok("run-value", "no \"OrvaneChecker\" Run value, and no record has a removal action.");
   } else {
     std::u16string path = run;
-    if (path.size() >= 2 && path.front() == u'"' && path.back() == u'"') path = path.substr(1, path.size() - 2);
-    if (env.files.FileExists(path.c_str()))
-      report.Ok("run-value", "the checker starts at logon from " + Utf8(path) + ".");
-    else
+    const bool quoted = path.size() >= 2 && path.front() == u'"' && path.back() == u'"';
+    if (quoted) path = path.substr(1, path.size() - 2);
+    if (!env.files.FileExists(path.c_str()))
       report.Fail("run-value", "the Run value points to " + Utf8(path) +
                                    ", which does not exist: the checker cannot start.");
+    else if (!quoted && path.find(u' ') != std::u16string::npos)
+      // Windows tries each space as the end of the program's name, so a file
+      // such as C:\Program.exe would start instead of the checker (CWE-428).
+      report.Warn("run-value", "the Run value " + Utf8(path) +
+                                   " contains a space and is not in double quotes: a program at "
+                                   "the path's first part (such as C:\\Program.exe) would start "
+                                   "instead of the checker (CWE-428); saving a removal action in "
+                                   "the settings program writes it quoted.");
+    else
+      report.Ok("run-value", "the checker starts at logon from " + Utf8(path) + ".");
   }
 
   // The recognition sound.
@@ -377,8 +449,8 @@ int RunDoctor(DoctorEnvironment& env, std::string& out) {
     }
   }
 
-  out += "doctor: " + std::to_string(report.ok) + " OK, " + std::to_string(report.warn) +
-         " WARN, " + std::to_string(report.fail) + " FAIL\n";
+  out.Write("doctor: " + std::to_string(report.ok) + " OK, " + std::to_string(report.warn) +
+            " WARN, " + std::to_string(report.fail) + " FAIL\n");
   if (report.fail) return kAdminFailures;
   return report.warn ? kAdminWarnings : kAdminOk;
 }

@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace orvane {
@@ -37,6 +39,24 @@ void WriteOut(const std::string& text) {
 void WriteErr(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
+}
+
+}  // namespace orvane
+
+namespace orvane {
+
+void WriteOutUnbuffered(const char* bytes, std::size_t size) {
+  std::fflush(stdout);
+  while (size > 0) {
+#ifdef _WIN32
+    const int n = _write(1, bytes, static_cast<unsigned>(size));
+#else
+    const ssize_t n = write(1, bytes, size);
+#endif
+    if (n <= 0) return;  // the reader went away: nothing more to tell
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
 }
 
 }  // namespace orvane

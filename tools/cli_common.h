@@ -3,6 +3,7 @@
 #ifndef ORVANE_TOOLS_CLI_COMMON_H
 #define ORVANE_TOOLS_CLI_COMMON_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ std::string RecordKeyText(const CardIdentity& identity);
 void PrepareStandardStreams();
 void WriteOut(const std::string& text);
 void WriteErr(const std::string& text);
+// Bytes straight to the standard output's descriptor (what WriteOut wrote
+// is flushed first), so that no stdio buffer keeps a copy of them.
+void WriteOutUnbuffered(const char* bytes, std::size_t size);
 
 }  // namespace orvane
 

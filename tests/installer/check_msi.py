@@ -2,8 +2,9 @@
 32-bit (Intel) package in Japanese, the four files in Program Files
 (x86)\\Orvane with the build's bytes, the Japanese shortcut to the settings
 program, the version of version.h, the Add/Remove Programs fields, major
-upgrade with downgrade detection, and no registry row that is a Run value or
-lies under the records key.
+upgrade with downgrade detection, a first install refused in any folder
+outside Program Files, and no registry row that is a Run value or lies under
+the records key.
 
     check_msi.py PACKAGE.msi BIN_DIR VERSION_H [--machine i386|amd64]
 """
@@ -15,6 +16,11 @@ import tempfile
 
 FILES = ["OrvaneSetting.exe", "OrvaneChecker.exe", "orvane-card.exe", "Orvane.chm"]
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
+# Not on a repair or removal; ".." or "/" anywhere, or a folder that starts
+# with neither Program Files folder (case ignored).
+REFUSE_CONDITION = ('NOT Installed AND (INSTALLDIR >< ".." OR INSTALLDIR >< "/" OR NOT '
+                    '(INSTALLDIR ~<< ProgramFilesFolder OR (ProgramFiles64Folder AND '
+                    'INSTALLDIR ~<< ProgramFiles64Folder)))')
 
 
 def table(msi, name):
@@ -98,6 +104,20 @@ def check(msi, bin_dir, version_file, machine):
     if not any("WIX_DOWNGRADE_DETECTED" in c for c in launch):
         problems.append(f"launch conditions {launch}: a downgrade is not refused")
 
+    # A folder outside Program Files inherits permissions that may let users
+    # replace the programs: a first install there ends with an error once the
+    # folders are resolved, before anything is installed.
+    refuse = [r for r in table(msi, "CustomAction") if r["Action"] == "RefuseInstallDir"]
+    if len(refuse) != 1 or refuse[0]["Type"] != "19" or "[INSTALLDIR]" not in refuse[0]["Target"]:
+        problems.append(f"custom actions {refuse}: no error action (type 19) naming INSTALLDIR")
+    sequence = {r["Action"]: r for r in table(msi, "InstallExecuteSequence")}
+    step = sequence.get("RefuseInstallDir")
+    if not step or not (int(sequence["CostFinalize"]["Sequence"]) < int(step["Sequence"]) <
+                        int(sequence["InstallValidate"]["Sequence"])):
+        problems.append(f"RefuseInstallDir is sequenced {step!r}: not between CostFinalize and InstallValidate")
+    elif step["Condition"] != REFUSE_CONDITION:
+        problems.append(f"RefuseInstallDir runs on {step['Condition']!r}, expected {REFUSE_CONDITION!r}")
+
     for row in table(msi, "Registry"):
         key = row["Key"].lower()
         if "currentversion\\run" in key or key.startswith("software\\brindle\\orvane\\") or \
@@ -116,7 +136,8 @@ def main(argv):
     for p in problems:
         print("FAIL " + p)
     if not problems:
-        print(f"PASS {msi}: 32-bit package, {len(FILES)} files, shortcut, version, upgrade rules")
+        print(f"PASS {msi}: 32-bit package, {len(FILES)} files, shortcut, version, upgrade rules, "
+              "install folder rule")
     return 1 if problems else 0
 
 

@@ -5,7 +5,8 @@
 # programs (the 32-bit ones do not run on this Wine), installed in a Wine
 # prefix of its own: files and shortcut in place, Add/Remove Programs entry,
 # no Run value, an upgrade in place, a downgrade refused, uninstall removes
-# files and shortcut and leaves the login records.
+# files and shortcut and leaves the login records; an install into a folder
+# outside Program Files refused, one into another folder under it done.
 # Wine cuts exit codes to 8 bits: results are read from files and registry.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -70,6 +71,33 @@ files_present() {
   done
   [ -z "$missing" ] || { echo "missing or different:$missing"; return 1; }
 }
+
+# A folder outside Program Files (or one that climbs out of it) is refused:
+# nothing installed, nothing registered. Wine does not enforce permissions,
+# so the refusal is what is tested here.
+msi_w=$(WINEDEBUG=-all wine_run winepath -w "$work/orvane-$current.msi")
+for outside in 'C:\Orvane' "$pf\\..\\Orvane" 'C:/Program Files (x86)/Orvane'; do
+  unix_outside=$(WINEDEBUG=-all wine_run winepath -u "$outside" 2>/dev/null)
+  rm -rf "$unix_outside"  # what an earlier run may have left
+  wine_run msiexec /i "$msi_w" /qn "INSTALLDIR=$outside" >/dev/null 2>&1
+  if [ -z "$(installed_versions)" ] && [ ! -e "$unix_outside/OrvaneSetting.exe" ] && [ ! -e "$unix_dir" ]; then
+    pass "install into $outside refused: nothing installed"
+  else
+    fail "install into $outside: installed versions '$(installed_versions)', files: $(ls "$unix_outside" 2>/dev/null | paste -sd,)"
+    code=$(msiinfo export "$work/orvane-$current.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+    wine_run msiexec /x "$code" /qn >/dev/null 2>&1
+  fi
+done
+# Another folder under Program Files, named in any case, is accepted.
+inside="$(echo "$pf" | tr '[:upper:]' '[:lower:]')\\Brindle\\Orvane"
+wine_run msiexec /i "$msi_w" /qn "INSTALLDIR=$inside" >/dev/null 2>&1
+unix_inside=$(WINEDEBUG=-all wine_run winepath -u "$inside" 2>/dev/null)
+if [ "$(installed_versions)" = "$current" ] && cmp -s "$unix_inside/OrvaneSetting.exe" "$bin/OrvaneSetting.exe"; then
+  pass "install into $inside: done"
+else fail "install into $inside: installed versions '$(installed_versions)', no OrvaneSetting.exe there"; fi
+code=$(msiinfo export "$work/orvane-$current.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+wine_run msiexec /x "$code" /qn >/dev/null 2>&1
+[ -z "$(installed_versions)" ] || fail "install into $inside: not removed"
 
 # Install.
 wine_run msiexec /i "$(WINEDEBUG=-all wine_run winepath -w "$work/orvane-$current.msi")" /qn >/dev/null 2>&1

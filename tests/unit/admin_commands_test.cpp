@@ -129,6 +129,8 @@ const RecordCase kRecordCases[] = {
      }, {"    removal: none"}},
 };
 
+void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.name; }
+
 class RecordFlags : public ::testing::TestWithParam<RecordCase> {};
 
 TEST_P(RecordFlags, BlockSaysWhatTheRecordHolds) {
@@ -156,6 +158,92 @@ TEST(RecordsCommand, KeyNamesNoCardCanHave) {
   for (const char* name : {"00ab", "AB", "0", "1ffffffff", "ab cd"})
     EXPECT_THAT(Block(out, name), ::testing::Contains("    flags: key-name")) << name;
   EXPECT_THAT(out, HasSubstr("records: 5 flagged: 5"));
+}
+
+// Text from the registry is shown on one line, whatever it holds.
+struct ShownCase {
+  const char* name;
+  std::u16string text;
+  std::string shown;
+};
+
+const ShownCase kShownCases[] = {
+    {"ForgedRecordLine", u"x\r\nrecord 1234", "x\\r\\nrecord 1234"},
+    {"ForgedFlagsLine", u"a\n    flags: none", "a\\n    flags: none"},
+    {"Tab", u"a\tb", "a\\tb"},
+    {"OtherC0", u"\x01\x1b[2J\x1f", "\\x01\\x1B[2J\\x1F"},
+    {"DelAndC1", u"a\x7f\x85\x9f", "a\\x7F\\x85\\x9F"},
+    {"LineAndParagraphSeparators", u"a\u2028b\u2029", "a\\u2028b\\u2029"},
+    {"BidiOverrideAndIsolate", u"\u202Eabc\u2066", "\\u202Eabc\\u2066"},
+    {"PlainTextAsItIs", u"社員証 é\u00a0\U0001F511", "社員証 é\u00a0\U0001F511"},
+    {"BackslashAsItIs", u"C:\\x\\n", "C:\\x\\n"},
+    {"UnpairedSurrogate", std::u16string(u"a") + char16_t(0xD800) + u"b", "a\xEF\xBF\xBD" "b"},
+};
+
+void PrintTo(const ShownCase& c, std::ostream* os) { *os << c.name; }
+
+class RecordText : public ::testing::TestWithParam<ShownCase> {};
+
+TEST_P(RecordText, DescriptionAndKeyNameStayOnTheirLine) {
+  FakeRegistry reg;
+  reg.SetBinary(kRoot + u"\\2a5c0e1f", u"data", Data(48));
+  reg.SetString(kRoot + u"\\2a5c0e1f", u"comment", u"2026/01/02 03:04:05 " + GetParam().text);
+  // A key name holds anything but a backslash.
+  const bool keyCase = GetParam().text.find(u'\\') == std::u16string::npos;
+  if (keyCase) GoodRecord(reg, u"k" + GetParam().text);
+  std::string out;
+  ListRecords(reg, out);
+  EXPECT_THAT(Block(out, "2a5c0e1f"), ::testing::Contains("    description: " + GetParam().shown)) << out;
+  if (keyCase) {
+    EXPECT_THAT(Block(out, "k" + GetParam().shown), ::testing::Contains("    flags: key-name")) << out;
+  }
+  // Every line is one the command writes: no forged record or field.
+  for (const std::string& line : Lines(out)) {
+    if (line.rfind("record ", 0) == 0) {
+      EXPECT_TRUE(line == "record 2a5c0e1f" || line == "record k" + GetParam().shown) << line;
+    }
+  }
+  EXPECT_THAT(out, HasSubstr(keyCase ? "records: 2 flagged: 1" : "records: 1 flagged: 0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, RecordText, ::testing::ValuesIn(kShownCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Counts the records key's enumeration, so that a test can tell when a line
+// was written.
+class CountingRegistry : public FakeRegistry {
+ public:
+  RegResult EnumKey(RegKeyHandle key, uint32_t index, char16_t* name, uint32_t* length) override {
+    ++enumerations;
+    return FakeRegistry::EnumKey(key, index, name, length);
+  }
+  int enumerations = 0;
+};
+
+// Each piece written, with the enumerations done before it.
+struct TimedSink : TextSink {
+  explicit TimedSink(const CountingRegistry& reg) : reg(reg) {}
+  void Write(const std::string& text) override { pieces.push_back({reg.enumerations, text}); }
+  // Enumerations done when the first piece holding text was written; -1 if none.
+  int WrittenAfter(const std::string& text) const {
+    for (const auto& piece : pieces)
+      if (piece.second.find(text) != std::string::npos) return piece.first;
+    return -1;
+  }
+  const CountingRegistry& reg;
+  std::vector<std::pair<int, std::string>> pieces;
+};
+
+TEST(RecordsCommand, EachRecordIsWrittenBeforeTheNextIsRead) {
+  CountingRegistry reg;
+  for (const char16_t* key : {u"11", u"22", u"33"}) GoodRecord(reg, key);
+  reg.SetDword(kRoot + u"\\22", u"interval", 0);
+  TimedSink sink(reg);
+  EXPECT_EQ(ListRecords(reg, sink), kAdminOk);
+  EXPECT_EQ(sink.WrittenAfter("record 11\n"), 1);
+  EXPECT_EQ(sink.WrittenAfter("record 22\n"), 2);
+  EXPECT_EQ(sink.WrittenAfter("record 33\n"), 3);
+  EXPECT_EQ(sink.WrittenAfter("records: 3 flagged: 0"), 4);  // after the last
 }
 
 TEST(RecordsCommand, NoRecordsKeyAndAnUnreadableKey) {
@@ -205,7 +293,7 @@ TEST(Doctor, AllWellWithACardRegisteredTheCheckerAndASound) {
   const std::u16string key = rig.PutCard();
   GoodRecord(rig.reg, key);
   rig.reg.SetDword(kRoot + u"\\" + key, u"type", 0);
-  rig.reg.SetString(RegRoot::CurrentUser, kRun, u"OrvaneChecker", u"C:\\Program Files (x86)\\Orvane\\OrvaneChecker.exe");
+  rig.reg.SetString(RegRoot::CurrentUser, kRun, u"OrvaneChecker", u"\"C:\\Program Files (x86)\\Orvane\\OrvaneChecker.exe\"");
   rig.files.files.insert(u"C:\\Program Files (x86)\\Orvane\\OrvaneChecker.exe");
   rig.reg.SetDword(kRoot + u"\\sound", u"flag", 1);
   rig.reg.SetString(kRoot + u"\\sound", u"file", u"C:\\beep.wav");
@@ -227,6 +315,80 @@ TEST(Doctor, AllWellWithACardRegisteredTheCheckerAndASound) {
   EXPECT_EQ(rig.reg.OpenHandleCount(), 0u);
   EXPECT_EQ(rig.smartCard.OpenConnections(), 0);
 }
+
+TEST(Doctor, EachRecordIsCheckedBeforeTheNextIsRead) {
+  DoctorRig rig;
+  CountingRegistry reg;
+  for (const char16_t* key : {u"11", u"22", u"33"}) GoodRecord(reg, key);
+  reg.SetDword(kRoot + u"\\11", u"interval", 0);
+  reg.SetDword(kRoot + u"\\33", u"type", 7);
+  DoctorEnvironment env{reg, rig.cards, rig.files, true};
+  TimedSink sink(reg);
+  RunDoctor(env, sink);
+  EXPECT_EQ(sink.WrittenAfter("WARN interval: record 11 "), 1);
+  EXPECT_EQ(sink.WrittenAfter("WARN type: record 33 "), 3);
+  EXPECT_EQ(sink.WrittenAfter("records: 3 records"), 4);
+}
+
+// The removal settings of each record, against what the settings program
+// writes: a line for each value it never writes, none for one it does.
+struct RemovalSettingCase {
+  const char* name;
+  uint32_t type;      // kNoRemovalAction unless set
+  bool storeInterval;
+  uint32_t interval;
+  std::string line;   // the WARN line expected, or empty for none
+};
+
+const RemovalSettingCase kRemovalSettingCases[] = {
+    {"LogOff", 0, true, 5, ""},
+    {"ShutDownForced", 0x11, true, 1, ""},
+    {"RebootForced", 0x12, true, 999999, ""},
+    {"NoneWithoutInterval", kNoRemovalAction, false, 0, ""},
+    {"TypeThree", 3, false, 0,
+     "WARN type: record 11 has removal type 0x00000003, which the settings program never writes (log "
+     "off 0, shut down 1, reboot 2, each optionally with 0x10, or 0xffffffff for none)."},
+    {"ForcedTypeThree", 0x13, false, 0, "WARN type: record 11 has removal type 0x00000013"},
+    {"OtherFlagBit", 0x20, false, 0, "WARN type: record 11 has removal type 0x00000020"},
+    {"PowerOffBit", 0x8, false, 0, "WARN type: record 11 has removal type 0x00000008"},
+    {"AllButNone", 0xFFFFFFFE, false, 0, "WARN type: record 11 has removal type 0xfffffffe"},
+    {"IntervalZero", 0, true, 0,
+     "WARN interval: record 11 has an interval of 0 s, outside the 1 to 999999 s the settings "
+     "program writes: the checker takes no action for it."},
+    {"IntervalSevenDigits", 1, true, 1000000,
+     "WARN interval: record 11 has an interval of 1000000 s, outside the 1 to 999999 s the "
+     "settings program writes."},
+    {"IntervalWrapping", 1, true, 4294968, "WARN interval: record 11 has an interval of 4294968 s"},
+    {"IntervalLargest", kNoRemovalAction, true, 0xFFFFFFFF,
+     "WARN interval: record 11 has an interval of 4294967295 s"},
+};
+
+void PrintTo(const RemovalSettingCase& c, std::ostream* os) { *os << c.name; }
+
+class DoctorRemovalSettings : public ::testing::TestWithParam<RemovalSettingCase> {};
+
+TEST_P(DoctorRemovalSettings, FlagsWhatTheSettingsProgramNeverWrites) {
+  const RemovalSettingCase& c = GetParam();
+  DoctorRig rig;
+  GoodRecord(rig.reg, u"11");
+  GoodRecord(rig.reg, u"22");  // a good neighbour: no line
+  if (c.type != kNoRemovalAction) rig.reg.SetDword(kRoot + u"\\11", u"type", c.type);
+  if (c.storeInterval) rig.reg.SetDword(kRoot + u"\\11", u"interval", c.interval);
+  int status = -1;
+  const std::string out = rig.Run(status);
+  std::vector<std::string> removalLines;
+  for (const std::string& line : Lines(out))
+    if (line.rfind("WARN type:", 0) == 0 || line.rfind("WARN interval:", 0) == 0) removalLines.push_back(line);
+  if (c.line.empty()) {
+    EXPECT_THAT(removalLines, ::testing::IsEmpty()) << out;
+  } else {
+    ASSERT_EQ(removalLines.size(), 1u) << out;
+    EXPECT_EQ(removalLines[0].rfind(c.line, 0), 0u) << removalLines[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Doctor, DoctorRemovalSettings, ::testing::ValuesIn(kRemovalSettingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct DoctorCase {
   const char* name;
@@ -266,6 +428,28 @@ const DoctorCase kDoctorCases[] = {
        r.reg.SetString(RegRoot::CurrentUser, kRun, u"OrvaneChecker", u"\"C:\\o\\OrvaneChecker.exe\"");
        r.files.files.insert(u"C:\\o\\OrvaneChecker.exe");
      }, "OK   run-value: the checker starts at logon from C:\\o\\OrvaneChecker.exe.", kAdminFailures},
+    {"RunValueUnquotedWithASpace", [](DoctorRig& r) {
+       r.reg.SetString(RegRoot::CurrentUser, kRun, u"OrvaneChecker", u"C:\\Program Files (x86)\\Orvane\\OrvaneChecker.exe");
+       r.files.files.insert(u"C:\\Program Files (x86)\\Orvane\\OrvaneChecker.exe");
+     }, "WARN run-value: the Run value C:\\Program Files (x86)\\Orvane\\OrvaneChecker.exe contains a "
+        "space and is not in double quotes: a program at the path's first part (such as "
+        "C:\\Program.exe) would start instead of the checker (CWE-428)", kAdminFailures},
+    {"RunValueQuotedWithASpace", [](DoctorRig& r) {
+       r.reg.SetString(RegRoot::CurrentUser, kRun, u"OrvaneChecker", u"\"C:\\Program Files\\OrvaneChecker.exe\"");
+       r.files.files.insert(u"C:\\Program Files\\OrvaneChecker.exe");
+     }, "OK   run-value: the checker starts at logon from C:\\Program Files\\OrvaneChecker.exe.", kAdminFailures},
+    {"RunValueUnquotedWithoutSpace", [](DoctorRig& r) {
+       r.reg.SetString(RegRoot::CurrentUser, kRun, u"OrvaneChecker", u"C:\\o\\OrvaneChecker.exe");
+       r.files.files.insert(u"C:\\o\\OrvaneChecker.exe");
+     }, "OK   run-value: the checker starts at logon from C:\\o\\OrvaneChecker.exe.", kAdminFailures},
+    {"RunValueUnquotedWithASpaceGone", [](DoctorRig& r) {
+       r.reg.SetString(RegRoot::CurrentUser, kRun, u"OrvaneChecker", u"C:\\Program Files\\OrvaneChecker.exe");
+     }, "FAIL run-value: the Run value points to C:\\Program Files\\OrvaneChecker.exe, which does not exist", kAdminFailures},
+    {"SoundFileNameForgingALine", [](DoctorRig& r) {
+       r.reg.SetDword(kRoot + u"\\sound", u"flag", 1);
+       r.reg.SetString(kRoot + u"\\sound", u"file", u"C:\\a.wav\r\nOK   card: fine");
+       r.files.files.insert(u"C:\\a.wav\r\nOK   card: fine");
+     }, "OK   sound: plays C:\\a.wav\\r\\nOK   card: fine when a card is recognised.", kAdminFailures},
     {"RemovalActionWithoutRunValue", [](DoctorRig& r) {
        GoodRecord(r.reg, u"11");
        r.reg.SetDword(kRoot + u"\\11", u"type", 1);
@@ -287,6 +471,8 @@ const DoctorCase kDoctorCases[] = {
     {"SixtyFourBitView", [](DoctorRig& r) { r.reads32 = false; },
      "WARN registry-view: this build reads the 64-bit registry view", kAdminFailures},
 };
+
+void PrintTo(const DoctorCase& c, std::ostream* os) { *os << c.name; }
 
 class DoctorChecks : public ::testing::TestWithParam<DoctorCase> {};
 

@@ -4,6 +4,9 @@
 #   records   the exact listing of three seeded records and the sound key
 #   empty     no records key: "records: 0", exit 0
 #   doctor    the checks' verdicts on the same seeds (no reader here)
+#   forged    a description and a sound file holding CR/LF shown escaped (no
+#             forged line); removal settings the settings program never
+#             writes and an unquoted Run value with a space warned about
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -105,6 +108,47 @@ OUT
     grep -qF 'FAIL run-value: the Run value points to C:\gone\OrvaneChecker.exe, which does not exist' <<<"$out" ||
       { echo "FAIL doctor: a Run value to a missing file not reported"; echo "$out"; exit 1; }
     echo "PASS doctor: each check's verdict on the seeded PC, exit 3" ;;
+  forged)
+    # Text with control characters cannot be given to reg.exe: a .reg file
+    # (UTF-16 with BOM) sets the raw values.
+    python3 - "$(run winepath -u 'C:\forged.reg' 2>/dev/null)" <<'PY'
+import sys
+def text(s):
+    return "hex(1):" + ",".join("%02x" % b for b in (s + "\0").encode("utf-16-le"))
+lines = ["Windows Registry Editor Version 5.00", "",
+         r"[HKEY_LOCAL_MACHINE\SOFTWARE\Brindle\Orvane\2a5c0e1f]",
+         '"data"=hex:' + ",".join(["5a"] * 48),
+         '"comment"=' + text("2026/01/02 03:04:05 x\r\nrecord 1234\tz\x1b[2J"),
+         '"type"=dword:00000003', '"interval"=dword:00000000', "",
+         r"[HKEY_LOCAL_MACHINE\SOFTWARE\Brindle\Orvane\sound]",
+         '"flag"=dword:00000001',
+         '"file"=' + text("C:\\a.wav\nOK   sound: fine"), ""]
+open(sys.argv[1], "wb").write(("\ufeff" + "\r\n".join(lines)).encode("utf-16-le"))
+PY
+    run reg import 'C:\forged.reg' >/dev/null 2>&1
+    # An existing checker at a path with a space, named without quotes.
+    spaced='C:\Program Files\Orvane Test\OrvaneChecker.exe'
+    unix_spaced=$(run winepath -u "$spaced" 2>/dev/null)
+    mkdir -p "$(dirname "$unix_spaced")" && cp "$bin/OrvaneChecker.exe" "$unix_spaced"
+    run reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v OrvaneChecker /t REG_SZ \
+      /d "$spaced" /f >/dev/null 2>&1
+    out=$(run "$bin/orvane-card.exe" records 2>&1)
+    grep -qxF '    description: x\r\nrecord 1234\tz\x1B[2J' <<<"$out" ||
+      { echo "FAIL forged: the description is not shown escaped"; echo "$out"; exit 1; }
+    if grep -qx 'record 1234.*' <<<"$out" || [ "$(grep -c '^record ' <<<"$out")" -ne 1 ]; then
+      echo "FAIL forged: a forged record line"; echo "$out"; exit 1
+    fi
+    out=$(run "$bin/orvane-card.exe" doctor 2>&1)
+    for line in \
+      'WARN type: record 2a5c0e1f has removal type 0x00000003, which the settings program never writes' \
+      'WARN interval: record 2a5c0e1f has an interval of 0 s, outside the 1 to 999999 s' \
+      "WARN run-value: the Run value $spaced contains a space and is not in double quotes" \
+      'WARN sound: the sound file C:\a.wav\nOK   sound: fine does not exist: no sound plays.'; do
+      grep -qF -- "$line" <<<"$out" || { echo "FAIL forged: no line '$line'"; echo "$out"; exit 1; }
+    done
+    if grep -q '^OK   sound' <<<"$out"; then echo "FAIL forged: a forged sound line"; echo "$out"; exit 1; fi
+    rm -rf "$(dirname "$unix_spaced")"
+    echo "PASS forged: control characters escaped, removal settings and the unquoted Run value warned about" ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac
 run reg delete "$key" /f >/dev/null 2>&1
