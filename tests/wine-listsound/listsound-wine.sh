@@ -34,7 +34,8 @@
 #               WM_DROPFILES and WM_COPYGLOBALDATA, never process-wide, never
 #               WM_COPYDATA); the main dialog leaves a handle it was sent
 #               alone; the sound dialog takes a short name into its field and
-#               queries a 264-character one whole (refusing it is the core's)
+#               queries a 264-character one whole and refuses it (151),
+#               the field keeping the short name
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -207,9 +208,13 @@ window "認識音設定"
 drop dialog "${dir//\\/\\\\}ding.wav"
 text 1008 "${dir//\\/\\\\}ding.wav"
 drop dialog "${long//\\/\\\\}"
+msgbox "Orvane 設定"
+msgbox-text "音声ファイルが見つかりません。"
+msgbox-press 1
+text 1008 "${dir//\\/\\\\}ding.wav"
 UI
-    # What the dialog shows for the long name is the core's answer (a message
-    # box once it refuses such names): the program is ended by the trap.
+    # The long name was refused whole (151) and the field kept the short one;
+    # the program is ended by the trap.
     returns() {  # returns FUNC: "ARGS -> RETVAL" of every traced call of FUNC (none nests)
       paste -d '>' <(ui_relay_calls "$1") \
         <(sed -n "s/.*Ret  ${1//./\\.}() retval=\([0-9a-f]*\) ret=.*/ \1/p" "$UI_OUT/program.log") | sed 's/>/ ->/'
