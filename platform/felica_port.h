@@ -7,6 +7,10 @@
 
 namespace orvane {
 
+// Room given to each of the library's output destinations (IDm, PMm): the
+// library is told no size, so it gets far more than the 8 bytes it should write.
+constexpr std::size_t kFelicaOutputRoom = 64;
+
 class FelicaPort {
  public:
   virtual ~FelicaPort() = default;
@@ -27,7 +31,8 @@ class FelicaPort {
   virtual int OpenReaderWriterAuto() = 0;
   // polling_and_get_card_information with a polling record {systemCode, timeSlot}
   // and a card information record {idm, pmm}; the library writes 8 bytes to each
-  // destination and the number of cards found.
+  // destination and the number of cards found. The caller gives each destination
+  // kFelicaOutputRoom bytes: nothing bounds what the library writes.
   virtual int PollingAndGetCardInformation(const unsigned char* systemCode,
                                            unsigned char timeSlot,
                                            unsigned char* numberOfCards,
