@@ -132,10 +132,25 @@ std::size_t WinSettingSystem::ModulePath(char16_t* out, std::size_t capacity) {
 }
 
 bool WinSettingSystem::CloseWindowOf(const char16_t* className, const char16_t* title) {
-  HWND window = FindWindowW(W(className), W(title));
-  if (window == nullptr) return false;
-  SendMessageW(window, WM_CLOSE, 0, 0);
-  return true;
+  // Every window of that class and title, the ones of other sessions' or
+  // programs' copies included; gathered first, as a closed window can no
+  // longer be the start of the next search.
+  constexpr int kMostWindows = 256;
+  HWND windows[kMostWindows];
+  int count = 0;
+  HWND window = nullptr;
+  while (count < kMostWindows &&
+         (window = FindWindowExW(nullptr, window, W(className), W(title))) != nullptr)
+    windows[count++] = window;
+  // A window that does not answer (hung, or another program's that ignores
+  // WM_CLOSE) costs at most the timeout, never the elevated program's life.
+  constexpr UINT kCloseTimeoutMs = 3000;
+  for (int i = 0; i < count; ++i) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(windows[i], WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                        kCloseTimeoutMs, &result);
+  }
+  return count > 0;
 }
 
 }  // namespace orvane
