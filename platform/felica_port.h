@@ -18,7 +18,8 @@ class FelicaPort {
   // The common program files folder (CSIDL_PROGRAM_FILES_COMMON) into out,
   // zero-terminated; false when it cannot be had or does not fit capacity.
   virtual bool CommonProgramFilesFolder(char16_t* out, std::size_t capacity) = 0;
-  // LoadLibraryW of the given path.
+  // Loads the library by the given full path; its own dependencies come from
+  // its folder or System32 only.
   virtual bool Load(const char16_t* path) = 0;
   // GetProcAddress of one entry point of the loaded library; the adapter keeps
   // the address for the calls below.
