@@ -12,6 +12,8 @@
 #   planted          copies of both programs in a user folder holding DLLs of
 #                    the names they use, run from there with Wine told to prefer
 #                    such DLLs: none of them is ever loaded
+#   missing          winscard, netapi32, winmm and hhctrl.ocx cannot be loaded:
+#                    both programs go on without them and end normally
 #   close-all        switching the removal action off closes both windows of
 #                    the checker's class and title, and a third, hung one
 #                    neither hangs the settings program nor stops it
@@ -154,6 +156,23 @@ case $case in
     [ $rc -eq 0 ] || ui_fail "the checker ended with $rc"
     [ "$(ui_debug_lines)" = 'no registry data\n' ] || ui_fail "checker debug lines [$(ui_debug_lines)]"
     echo "PASS planted: neither program loaded winscard.dll, winmm.dll, netapi32.dll or hhctrl.ocx from its own folder"
+    ;;
+  missing)
+    # winscard, netapi32, winmm and hhctrl.ocx cannot be loaded: the checker
+    # finds no PC/SC service, reads the card through the library and counts
+    # the account lookup as failed; the settings program reads the card, plays
+    # nothing, opens no help, and both end normally.
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" someone-else secret WINEHOST 0x10 1 >/dev/null 2>&1 ||
+      ui_fail "cannot arrange the record"
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winscard,netapi32,winmm,hhctrl.ocx=d"
+    UI_WINEDEBUG=warn+seh ui_start "$UI_BIN/OrvaneChecker.exe"
+    ui_wait_exit 60; rc=$?
+    [ $rc -eq 0 ] || ui_fail "checker exit code $rc"
+    [ "$(ui_debug_lines)" = 'user != login_user\n' ] || ui_fail "checker debug lines [$(ui_debug_lines)]"
+    ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" --delete >/dev/null 2>&1 || ui_fail "cannot delete the record"
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    ui_drive "$here/read-help-exit.ui" || ui_fail "driver exit code $?"
+    echo "PASS missing: without winscard, netapi32, winmm and hhctrl.ocx both programs work on and end with 0"
     ;;
   close-all)
     ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST 0x12 1 >/dev/null 2>&1 ||
