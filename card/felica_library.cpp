@@ -2,6 +2,8 @@
 #include "card/card_access.h"
 #include "card/flavour_policy.h"
 
+#include <cstring>
+
 namespace orvane {
 
 namespace {
@@ -32,6 +34,13 @@ bool FormatLibraryPath(const char16_t* folder, char16_t (&path)[kPathSize]) {
   }
   path[p] = 0;
   return true;
+}
+
+// The card's IDm and PMm are the key material of its record: no copy stays on
+// the stack.
+void Wipe(unsigned char* data, std::size_t size) {
+  volatile unsigned char* p = data;
+  for (std::size_t i = 0; i < size; ++i) p[i] = 0;
 }
 
 }  // namespace
@@ -79,10 +88,17 @@ int PollCardByLibrary(CardAccess& access) {
   const unsigned char systemCode[2] = {0xFF, 0xFF};  // any system
   unsigned char numberOfCards = 0;
   access.identity.fill(0);
+  // The library writes into scratch, never into the identity: a library that
+  // writes more than 8 bytes would otherwise overwrite the fields after it.
+  unsigned char idm[kFelicaOutputRoom] = {};
+  unsigned char pmm[kFelicaOutputRoom] = {};
+  const int polled = felica.PollingAndGetCardInformation(systemCode, 0, &numberOfCards, idm, pmm);
+  std::memcpy(access.identity.data(), idm, 8);
+  std::memcpy(access.identity.data() + 8, pmm, 8);
+  Wipe(idm, sizeof idm);
+  Wipe(pmm, sizeof pmm);
   int result = 0;
-  if (felica.PollingAndGetCardInformation(systemCode, 0, &numberOfCards, access.identity.data(),
-                                          access.identity.data() + 8) &&
-      numberOfCards > 0) {
+  if (polled && numberOfCards > 0) {
     PlayRecognitionHook(access);
     if (IdentityIsValid(access.identity)) {
       result = 1;

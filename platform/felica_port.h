@@ -7,6 +7,10 @@
 
 namespace orvane {
 
+// Room given to each of the library's output destinations (IDm, PMm): the
+// library is told no size, so it gets far more than the 8 bytes it should write.
+constexpr std::size_t kFelicaOutputRoom = 64;
+
 class FelicaPort {
  public:
   virtual ~FelicaPort() = default;
@@ -14,7 +18,8 @@ class FelicaPort {
   // The common program files folder (CSIDL_PROGRAM_FILES_COMMON) into out,
   // zero-terminated; false when it cannot be had or does not fit capacity.
   virtual bool CommonProgramFilesFolder(char16_t* out, std::size_t capacity) = 0;
-  // LoadLibraryW of the given path.
+  // Loads the library by the given full path; its own dependencies come from
+  // its folder or System32 only.
   virtual bool Load(const char16_t* path) = 0;
   // GetProcAddress of one entry point of the loaded library; the adapter keeps
   // the address for the calls below.
@@ -27,7 +32,8 @@ class FelicaPort {
   virtual int OpenReaderWriterAuto() = 0;
   // polling_and_get_card_information with a polling record {systemCode, timeSlot}
   // and a card information record {idm, pmm}; the library writes 8 bytes to each
-  // destination and the number of cards found.
+  // destination and the number of cards found. The caller gives each destination
+  // kFelicaOutputRoom bytes: nothing bounds what the library writes.
   virtual int PollingAndGetCardInformation(const unsigned char* systemCode,
                                            unsigned char timeSlot,
                                            unsigned char* numberOfCards,

@@ -29,8 +29,10 @@ class SettingSystemPort {
   // GetModuleFileNameW of the program into out; the length in code units, or
   // 0 on failure. A path cut by the buffer returns capacity.
   virtual std::size_t ModulePath(char16_t* out, std::size_t capacity) = 0;
-  // FindWindowW(className, title) and, when found, SendMessageW(WM_CLOSE);
-  // true when a window was found.
+  // WM_CLOSE to every top-level window with that class and title, each sent
+  // with a timeout of a few seconds (SendMessageTimeoutW, SMTO_ABORTIFHUNG) so
+  // that a hung window or another program's window of that name cannot hold
+  // the caller; true when at least one window was found.
   virtual bool CloseWindowOf(const char16_t* className, const char16_t* title) = 0;
 };
 

@@ -59,5 +59,8 @@ int RunSetting(HINSTANCE instance) {
 }  // namespace orvane
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything else loads a DLL: System32 only, never the current
+  // directory or PATH.
+  orvane::RestrictDllSearchToSystem32();
   return orvane::RunSetting(instance);
 }

@@ -30,7 +30,17 @@ bool WinFelica::CommonProgramFilesFolder(char16_t* out, std::size_t capacity) {
 
 bool WinFelica::Load(const char16_t* path) {
   if (module_) Unload();
-  module_ = reinterpret_cast<void*>(LoadLibraryW(reinterpret_cast<LPCWSTR>(path)));
+  // By its full path; its own dependencies from its folder or System32, never
+  // from the program's folder, the current directory or PATH.
+  constexpr DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+  constexpr DWORD kSearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
+  const LPCWSTR file = reinterpret_cast<LPCWSTR>(path);
+  HMODULE module = LoadLibraryExW(file, nullptr, kSearchDllLoadDir | kSearchSystem32);
+  // A Windows that knows no search flags: the library's folder takes the
+  // program's folder's place for its dependencies.
+  if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER)
+    module = LoadLibraryExW(file, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  module_ = reinterpret_cast<void*>(module);
   return module_ != nullptr;
 }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <lm.h>
 
+#include "platform/win32/win_dll.h"
+
 namespace orvane {
 
 bool WinSystem::UserName(char16_t* out, std::size_t capacity) {
@@ -17,6 +19,26 @@ bool WinSystem::UserName(char16_t* out, std::size_t capacity) {
 }
 
 namespace {
+
+// netapi32.dll is not a KnownDLL: loaded from System32 at the first use, never
+// imported. Without it (or its entry points) NetUserGetInfo counts as failed.
+struct Netapi {
+  bool tried = false;
+  NET_API_STATUS(WINAPI* userGetInfo)(LPCWSTR, LPCWSTR, DWORD, LPBYTE*) = nullptr;
+  NET_API_STATUS(WINAPI* bufferFree)(LPVOID) = nullptr;
+};
+
+Netapi g_netapi;  // namespace scope: no thread-safe static guard
+
+const Netapi* NetapiOrNull() {
+  if (!g_netapi.tried) {
+    g_netapi.tried = true;
+    HMODULE module = LoadSystemLibrary(L"netapi32.dll");
+    g_netapi.userGetInfo = ProcOf<decltype(g_netapi.userGetInfo)>(module, "NetUserGetInfo");
+    g_netapi.bufferFree = ProcOf<decltype(g_netapi.bufferFree)>(module, "NetApiBufferFree");
+  }
+  return g_netapi.userGetInfo && g_netapi.bufferFree ? &g_netapi : nullptr;
+}
 
 void CopyBounded(const wchar_t* text, char16_t* out, std::size_t capacity) {
   std::size_t n = 0;
@@ -33,11 +55,13 @@ void CopyBounded(const wchar_t* text, char16_t* out, std::size_t capacity) {
 bool WinSystem::InternetAccountOf(const char16_t* server, const char16_t* user,
                                   InternetAccount& out) {
   out = InternetAccount{};
+  const Netapi* net = NetapiOrNull();
+  if (net == nullptr) return false;
   LPBYTE buffer = nullptr;
-  if (NetUserGetInfo(reinterpret_cast<const wchar_t*>(server),
+  if (net->userGetInfo(reinterpret_cast<const wchar_t*>(server),
                      reinterpret_cast<const wchar_t*>(user), 24, &buffer) != NERR_Success ||
       buffer == nullptr) {
-    if (buffer) NetApiBufferFree(buffer);
+    if (buffer) net->bufferFree(buffer);
     return false;
   }
   const USER_INFO_24* info = reinterpret_cast<const USER_INFO_24*>(buffer);
@@ -45,7 +69,7 @@ bool WinSystem::InternetAccountOf(const char16_t* server, const char16_t* user,
   out.hasProvider = info->usri24_internet_provider_name != nullptr;
   CopyBounded(info->usri24_internet_principal_name, out.principal, 260);
   CopyBounded(info->usri24_internet_provider_name, out.provider, 260);
-  NetApiBufferFree(buffer);
+  net->bufferFree(buffer);
   return true;
 }
 

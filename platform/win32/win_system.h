@@ -3,6 +3,8 @@
 #define ORVANE_PLATFORM_WIN32_WIN_SYSTEM_H
 
 #include "platform/system_port.h"
+// Both programs' entries restrict the DLL search through this header.
+#include "platform/win32/win_dll.h"
 
 namespace orvane {
 

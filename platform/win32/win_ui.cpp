@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include "platform/win32/win_dialog_host.h"
+#include "platform/win32/win_dll.h"
 
 namespace orvane {
 
@@ -37,14 +38,20 @@ bool WinStrings::Load(int id, char16_t* out, int capacity) {
 void WinHtmlHelp::ShowContext(const char16_t* file, uint32_t context) {
   if (!tried_) {
     tried_ = true;
-    if (HMODULE control = LoadLibraryW(L"hhctrl.ocx"))
-      htmlHelp_ = reinterpret_cast<HtmlHelpFunction>(
-          reinterpret_cast<void*>(GetProcAddress(control, "HtmlHelpW")));
+    // By its System32 path: never a copy beside the program or in the current directory.
+    htmlHelp_ = ProcOf<HtmlHelpFunction>(LoadSystemLibrary(L"hhctrl.ocx"), "HtmlHelpW");
   }
   if (htmlHelp_ != nullptr) htmlHelp_(nullptr, W(file), HH_HELP_CONTEXT, context);
 }
 
-void WinSound::PlayAsync(const char16_t* file) { sndPlaySoundW(W(file), SND_ASYNC); }
+void WinSound::PlayAsync(const char16_t* file) {
+  // winmm.dll from System32 at the first sound; without it no sound is played.
+  if (!tried_) {
+    tried_ = true;
+    play_ = ProcOf<PlayFunction>(LoadSystemLibrary(L"winmm.dll"), "sndPlaySoundW");
+  }
+  if (play_ != nullptr) play_(W(file), SND_ASYNC);
+}
 
 bool WinFiles::FileExists(const char16_t* path) {
   WIN32_FIND_DATAW found = {};
@@ -97,7 +104,8 @@ bool WinSettingSystem::IsWindows8OrLater() {
 }
 
 bool WinSettingSystem::GetOsVersion(OsVersion& out) {
-  HMODULE ntdll = LoadLibraryW(L"ntdll.dll");
+  // ntdll is mapped into every process: found without a search.
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   if (ntdll == nullptr) return false;
   if (rtlGetVersion_ == nullptr) rtlGetVersion_ = GetProcAddress(ntdll, "RtlGetVersion");
   bool ok = false;
@@ -113,7 +121,6 @@ bool WinSettingSystem::GetOsVersion(OsVersion& out) {
       ok = true;
     }
   }
-  FreeLibrary(ntdll);
   return ok;
 }
 
@@ -125,10 +132,25 @@ std::size_t WinSettingSystem::ModulePath(char16_t* out, std::size_t capacity) {
 }
 
 bool WinSettingSystem::CloseWindowOf(const char16_t* className, const char16_t* title) {
-  HWND window = FindWindowW(W(className), W(title));
-  if (window == nullptr) return false;
-  SendMessageW(window, WM_CLOSE, 0, 0);
-  return true;
+  // Every window of that class and title, the ones of other sessions' or
+  // programs' copies included; gathered first, as a closed window can no
+  // longer be the start of the next search.
+  constexpr int kMostWindows = 256;
+  HWND windows[kMostWindows];
+  int count = 0;
+  HWND window = nullptr;
+  while (count < kMostWindows &&
+         (window = FindWindowExW(nullptr, window, W(className), W(title))) != nullptr)
+    windows[count++] = window;
+  // A window that does not answer (hung, or another program's that ignores
+  // WM_CLOSE) costs at most the timeout, never the elevated program's life.
+  constexpr UINT kCloseTimeoutMs = 3000;
+  for (int i = 0; i < count; ++i) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(windows[i], WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                        kCloseTimeoutMs, &result);
+  }
+  return count > 0;
 }
 
 }  // namespace orvane

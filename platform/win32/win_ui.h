@@ -39,6 +39,11 @@ class WinHtmlHelp : public HelpPort {
 class WinSound : public SoundPort {
  public:
   void PlayAsync(const char16_t* file) override;
+
+ private:
+  using PlayFunction = BOOL(WINAPI*)(LPCWSTR, UINT);
+  bool tried_ = false;
+  PlayFunction play_ = nullptr;
 };
 
 class WinFiles : public FilePort {
@@ -58,7 +63,7 @@ class WinSettingSystem : public SettingSystemPort {
   bool CloseWindowOf(const char16_t* className, const char16_t* title) override;
 
  private:
-  FARPROC rtlGetVersion_ = nullptr;  // looked up once, called with ntdll loaded anew
+  FARPROC rtlGetVersion_ = nullptr;  // looked up once
 };
 
 }  // namespace orvane

@@ -1,4 +1,5 @@
-// SmartCardPort on winscard.dll.
+// SmartCardPort on winscard.dll, loaded from System32 at the first call; when
+// it or one of its entry points is missing every call answers NoService.
 #ifndef ORVANE_PLATFORM_WIN32_WINSCARD_SMARTCARD_H
 #define ORVANE_PLATFORM_WIN32_WINSCARD_SMARTCARD_H
 

@@ -94,13 +94,18 @@ int FakeFelica::PollingAndGetCardInformation(const unsigned char* systemCode,
   lastPolling.timeSlot = timeSlot;
   lastPolling.numberOfCardsOnEntry = *numberOfCardsOut;
   bool clear = true;
-  for (int i = 0; i < 8; ++i)
+  for (std::size_t i = 0; i < kFelicaOutputRoom; ++i)
     if (idmOut[i] || pmmOut[i]) clear = false;
   lastPolling.destinationsClear = clear;
-  lastPolling.pmmFollowsIdm = pmmOut == idmOut + 8;
+  lastPolling.destinationsApart =
+      idmOut + kFelicaOutputRoom <= pmmOut || pmmOut + kFelicaOutputRoom <= idmOut;
+  if (extraBytes > kFelicaOutputRoom - 8) errors.push_back("extraBytes beyond the room");
   if (pollResult) {
+    const std::size_t extra = extraBytes < kFelicaOutputRoom - 8 ? extraBytes : kFelicaOutputRoom - 8;
     std::memcpy(idmOut, idm.data(), 8);
+    std::memset(idmOut + 8, 0xEE, extra);
     std::memcpy(pmmOut, pmm.data(), 8);
+    std::memset(pmmOut + 8, 0xEE, extra);
     *numberOfCardsOut = numberOfCards;
   }
   return pollResult;

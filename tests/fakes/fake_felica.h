@@ -26,6 +26,9 @@ class FakeFelica : public FelicaPort {
   unsigned char numberOfCards = 1;       // written by the poll
   std::array<unsigned char, 8> idm = {};  // written when the poll succeeds
   std::array<unsigned char, 8> pmm = {};
+  // Bytes a misbehaving library writes past the 8 of each destination (0xEE),
+  // at most kFelicaOutputRoom - 8.
+  std::size_t extraBytes = 0;
 
   // --- observations ---
   std::vector<std::string> log;
@@ -38,8 +41,8 @@ class FakeFelica : public FelicaPort {
     unsigned char systemCode[2];
     unsigned char timeSlot;
     unsigned char numberOfCardsOnEntry;
-    bool destinationsClear;  // IDm and PMm destinations all zero on entry
-    bool pmmFollowsIdm;      // PMm destination is 8 bytes after the IDm one
+    bool destinationsClear;  // IDm and PMm destinations all zero on entry, room included
+    bool destinationsApart;  // the two destinations' rooms do not overlap
   } lastPolling = {};
 
   // A card the library finds: IDm and PMm, one card.

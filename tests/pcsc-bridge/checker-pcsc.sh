@@ -49,9 +49,12 @@ run cmd /c exit >/dev/null 2>&1  # creates the prefix on first use
 run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d user32.ExitWindowsEx /f >/dev/null 2>&1 \
   || fail "cannot set RelayInclude"
 
-# The checker with the bridge DLL beside it (never beside the programs in bin/).
+# The checker loads winscard.dll from System32 only: the bridge goes there,
+# in this suite's own prefix.
 mkdir -p "$work/app"
-cp "$bin/OrvaneChecker.exe" "$bin/winscard-bridge/winscard.dll" "$work/app/" || fail "cannot copy the checker"
+cp "$bin/OrvaneChecker.exe" "$work/app/" || fail "cannot copy the checker"
+"$root/tests/windows/winscard-bridge/install-bridge.sh" "$ORVANE_WINEPREFIX" "$bin/winscard-bridge/winscard.dll" \
+  || fail "cannot put the bridge into the prefix's System32"
 # late-reader holds the bridge's calls through this file (see pcsc_bridge.c).
 ORVANE_PCSC_BRIDGE_HOLD=$work/hold "$native/orvane-pcsc-bridge" "$work/port" "$work/bridge.log" &
 bridge_pid=$!

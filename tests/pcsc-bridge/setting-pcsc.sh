@@ -32,8 +32,11 @@ finish() {
 }
 trap finish EXIT
 
-# The program with the bridge DLL beside it (never beside the programs in bin/).
-cp "$UI_BIN/OrvaneSetting.exe" "$UI_BIN/winscard-bridge/winscard.dll" "$work/app/" || ui_fail "cannot copy the program"
+# The program loads winscard.dll from System32 only: the bridge goes there,
+# in this suite's own prefix.
+cp "$UI_BIN/OrvaneSetting.exe" "$work/app/" || ui_fail "cannot copy the program"
+"$ui_root/tests/windows/winscard-bridge/install-bridge.sh" "$UI_PREFIX" "$UI_BIN/winscard-bridge/winscard.dll" \
+  || ui_fail "cannot put the bridge into the prefix's System32"
 "$native/orvane-pcsc-bridge" "$work/port" "$work/bridge.log" &
 bridge_pid=$!
 echo "$bridge_pid" >"$pcsc_state/bridge-2.pid"

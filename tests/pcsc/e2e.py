@@ -108,13 +108,16 @@ class Env:
         if not os.path.isfile(exe) or not os.path.isfile(dll):
             print("SKIP: %s or %s not built (build the win64 preset first)" % (exe, dll))
             sys.exit(77)
-        # The program with the DLL beside it, apart from bin/ where it would
-        # replace Wine's winscard for every other Wine test.
+        # The program loads winscard.dll from System32 only: the bridge goes
+        # into the prefix's System32, made first if need be.
         self.wine_dir = os.path.join(self.state, "wine-bridge")
         shutil.rmtree(self.wine_dir, ignore_errors=True)
         os.makedirs(self.wine_dir)
         shutil.copy(exe, self.wine_dir)
-        shutil.copy(dll, self.wine_dir)
+        prefix = os.environ.get("ORVANE_WINEPREFIX") or os.path.join(HERE, "..", "..", "build", "wineprefix")
+        subprocess.run([WINE_RUN, "cmd", "/c", "exit"], capture_output=True, timeout=300)
+        subprocess.run([os.path.join(HERE, "..", "windows", "winscard-bridge", "install-bridge.sh"),
+                        prefix, dll], check=True, timeout=30)
         port_file = os.path.join(self.state, "bridge.port")
         if os.path.exists(port_file):
             os.unlink(port_file)

@@ -47,6 +47,34 @@ class Program:
                     return raw + rva - va
             fail("RVA %#x outside the sections" % rva)
 
+        # The DLLs named by the import and delay-import directories (entries 1
+        # and 13): both are looked up by the loader's search order.
+        def c_string(rva):
+            start = offset(rva)
+            end = data.index(b"\0", start)
+            return data[start:end].decode("ascii")
+
+        self.imports = []
+        import_rva = struct.unpack_from("<I", data, opt + 96 + 1 * 8)[0]
+        if import_rva:
+            at = offset(import_rva)
+            while True:
+                lookup, _, _, name_rva, first_thunk = struct.unpack_from("<IIIII", data, at)
+                if not (lookup or name_rva or first_thunk):
+                    break
+                self.imports.append(c_string(name_rva))
+                at += 20
+        self.delay_imports = []
+        delay_rva = struct.unpack_from("<I", data, opt + 96 + 13 * 8)[0]
+        if delay_rva:
+            at = offset(delay_rva)
+            while True:
+                attributes, name_rva = struct.unpack_from("<II", data, at)
+                if not name_rva:
+                    break
+                self.delay_imports.append(c_string(name_rva))
+                at += 32
+
         base = offset(rsrc_rva)
 
         def entries(directory):

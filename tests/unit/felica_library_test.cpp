@@ -174,8 +174,8 @@ TEST_P(LibraryPollTest, Poll) {
     EXPECT_EQ(call.systemCode[1], 0xFF);
     EXPECT_EQ(call.timeSlot, 0);
     EXPECT_EQ(call.numberOfCardsOnEntry, 0);
-    EXPECT_TRUE(call.destinationsClear) << "identity cleared before the call";
-    EXPECT_TRUE(call.pmmFollowsIdm);
+    EXPECT_TRUE(call.destinationsClear) << "cleared before the call";
+    EXPECT_TRUE(call.destinationsApart);
   }
   rig.ExpectClean();
 }
@@ -190,6 +190,30 @@ INSTANTIATE_TEST_SUITE_P(
         if (!isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;
     });
+
+// A library that writes more than 8 bytes to a destination writes into room
+// of its own: the identity holds IDm and PMm, and what follows it is untouched.
+TEST_P(LibraryTest, BytesWrittenBeyondIdmAndPmmStayOutOfTheCardState) {
+  // 24: exactly what follows the identity up to the end of the card state;
+  // the whole room: what the library may write without a fault.
+  for (std::size_t extra : {std::size_t{24}, kFelicaOutputRoom - 8}) {
+    SCOPED_TRACE(extra);
+    Rig rig(GetParam());
+    rig.Start(true);
+    rig.felica.SetCard(kLibraryIdm, kLibraryPmm);
+    rig.felica.extraBytes = extra;
+    CardIdentity permuted;
+    for (std::size_t i = 0; i < permuted.size(); ++i) permuted[i] = static_cast<unsigned char>(0x40 + i);
+    rig.access.permuted = permuted;
+    rig.access.cardKind = 7;
+    EXPECT_EQ(PollCardByLibrary(rig.access), 1);
+    EXPECT_EQ(rig.access.identity, LibraryCard());
+    EXPECT_EQ(rig.access.permuted, permuted);
+    EXPECT_EQ(rig.access.cardKind, GetParam() == Flavour::Setting ? kCardKindFelica : 7);
+    EXPECT_EQ(rig.access.lastReaderIndex, kReadByLibrary);
+    rig.ExpectClean();
+  }
+}
 
 TEST_P(LibraryTest, UnusableLibraryIsNeverCalled) {
   Rig rig(GetParam());

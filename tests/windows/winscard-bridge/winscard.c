@@ -1,8 +1,9 @@
 /* A test winscard.dll for Wine: the seven PC/SC calls the programs make,
  * forwarded over loopback TCP to orvane-pcsc-bridge (tests/pcsc-bridge),
  * which makes them on pcsc-lite against pcscd and the virtual cards. Loaded
- * instead of Wine's own with WINEDLLOVERRIDES=winscard=n and the DLL beside
- * the program; ORVANE_PCSC_BRIDGE_PORT gives the bridge's port. A test
+ * instead of Wine's own with WINEDLLOVERRIDES=winscard=n and the DLL in the
+ * prefix's System32 (install-bridge.sh), the only folder the programs load
+ * winscard.dll from; ORVANE_PCSC_BRIDGE_PORT gives the bridge's port. A test
  * fixture: never installed, never shipped.
  *
  * Only what the programs use is offered: no SCARD_AUTOALLOCATE, no reader
