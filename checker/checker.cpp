@@ -14,6 +14,7 @@ const char16_t kLineNoRegistryData[] = u"no registry data\n";
 const char16_t kLineNoShutdownData[] = u"no shutdown data\n";
 const char16_t kLineOtherUser[] = u"user != login_user\n";
 const char16_t kLineShutdown[] = u"shutdown\n";
+const char16_t kLineLock[] = u"lock\n";
 
 namespace {
 
@@ -61,6 +62,9 @@ int ReadCheckerRecord(Checker& checker) {
     }
   }
   checker.removalType = ReadDwordValue(checker.registry, key.handle(), names::kType, kNoRemovalAction);
+  // A missing "lock" reads as 0: no lock.
+  checker.lockOnRemoval =
+      IsLockRecord(checker.removalType, ReadDwordValue(checker.registry, key.handle(), names::kLock, 0));
   uint32_t interval = ReadDwordValue(checker.registry, key.handle(), names::kInterval, kDefaultInterval);
   checker.periodMs = PeriodFromInterval(interval);
   return haveData;
@@ -75,6 +79,7 @@ uint32_t PeriodFromInterval(uint32_t interval) {
 
 int StartWatch(Checker& checker) {
   checker.armed = false;
+  checker.lockedWhileAway = false;
   checker.poller.Prepare();
   int found = checker.poller.Poll();
   // Only an absent service or reader is worth waiting for: a reader that
@@ -106,8 +111,22 @@ int StartWatch(Checker& checker) {
   return 1;
 }
 
+bool IsLockRecord(uint32_t type, uint32_t lock) { return type == 0 && lock == kLockValue; }
+
 void WatchTick(Checker& checker) {
-  if (checker.poller.Poll() != 0 && checker.poller.Identity() == checker.saved) return;
+  if (checker.poller.Poll() != 0 && checker.poller.Identity() == checker.saved) {
+    checker.lockedWhileAway = false;
+    return;
+  }
+  if (checker.lockOnRemoval) {
+    // One lock per removal: a user who unlocks without the card is not
+    // locked out again at the next tick. A refused lock left the session
+    // open, so it is tried again.
+    if (checker.lockedWhileAway) return;
+    DebugLine(checker, kLineLock);
+    checker.lockedWhileAway = checker.session.LockWorkstation();
+    return;
+  }
   DebugLine(checker, kLineShutdown);
   EndSession(checker);
 }

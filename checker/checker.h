@@ -77,6 +77,10 @@ extern const char16_t kLineNoRegistryData[];  // "no registry data\n"
 extern const char16_t kLineNoShutdownData[];  // "no shutdown data\n"
 extern const char16_t kLineOtherUser[];       // "user != login_user\n"
 extern const char16_t kLineShutdown[];        // "shutdown\n"
+extern const char16_t kLineLock[];            // "lock\n"
+
+// The "lock" value that asks for a lock instead of a log off.
+constexpr uint32_t kLockValue = 1;
 
 struct Checker {
   Checker(CardPoller& p, RegistryPort& r, SystemPort& s, SessionPort& e, DebugOutputPort& d,
@@ -92,6 +96,11 @@ struct Checker {
   WaitPort& wait;
 
   uint32_t removalType = kNoRemovalAction;
+  // The record asks to lock the workstation rather than end the session.
+  bool lockOnRemoval = false;
+  // A lock succeeded since the card was last seen: the next one waits for
+  // the card to come back and go again.
+  bool lockedWhileAway = false;
   uint32_t periodMs = 0;
   char16_t recordUser[kTextSize] = {};
   CardIdentity saved = {};
@@ -107,10 +116,16 @@ int StartWatch(Checker& checker);
 // Timer period for a record's interval in seconds: interval x 1000 without
 // wrapping, at most kMaxPeriodMs; 0 stays 0 (no watch).
 uint32_t PeriodFromInterval(uint32_t interval);
-// Reads removal type, check period and record user of the polled card's
-// record; 1 when "data" was read and decoded.
+// Reads removal type, lock, check period and record user of the polled
+// card's record; 1 when "data" was read and decoded.
 int ReadCheckerRecord(Checker& checker);
-// One timer tick: the saved card still there, or "shutdown\n" and EndSession.
+// True when a record's "type" and "lock" ask for a lock: "lock" is exactly 1
+// and "type" a plain, unforced log off (0). Beside any other type "lock" is
+// ignored, so that type's action stays what it was.
+bool IsLockRecord(uint32_t type, uint32_t lock);
+// One timer tick: the saved card still there; or, for a lock record, "lock\n"
+// and LockWorkstation once per removal (again at the next tick if the lock
+// failed); or "shutdown\n" and EndSession at every tick.
 void WatchTick(Checker& checker);
 // Asks the system to end the session with the removal type.
 void EndSession(Checker& checker);

@@ -55,6 +55,9 @@ class SessionPort {
   virtual bool EnableShutdownPrivilege() = 0;
   // ExitWindowsEx(flags, 0); asynchronous, its result is not examined.
   virtual void RequestSessionEnd(uint32_t flags) = 0;
+  // LockWorkStation; needs no privilege. True when the lock was started
+  // (it completes asynchronously), false when the system refused it.
+  virtual bool LockWorkstation() = 0;
 };
 
 class DebugOutputPort {

@@ -27,6 +27,7 @@ constexpr char16_t kData[] = u"data";
 constexpr char16_t kComment[] = u"comment";
 constexpr char16_t kType[] = u"type";
 constexpr char16_t kInterval[] = u"interval";
+constexpr char16_t kLock[] = u"lock";
 // Values of the sound key.
 constexpr char16_t kSoundFlag[] = u"flag";
 constexpr char16_t kSoundFile[] = u"file";

@@ -26,4 +26,6 @@ bool WinSession::EnableShutdownPrivilege() {
 
 void WinSession::RequestSessionEnd(uint32_t flags) { ExitWindowsEx(flags, 0); }
 
+bool WinSession::LockWorkstation() { return LockWorkStation() != FALSE; }
+
 }  // namespace orvane

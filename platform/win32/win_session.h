@@ -1,4 +1,4 @@
-// SessionPort on Win32: the shut-down privilege and ExitWindowsEx.
+// SessionPort on Win32: the shut-down privilege, ExitWindowsEx and LockWorkStation.
 #ifndef ORVANE_PLATFORM_WIN32_WIN_SESSION_H
 #define ORVANE_PLATFORM_WIN32_WIN_SESSION_H
 
@@ -10,6 +10,7 @@ class WinSession : public SessionPort {
  public:
   bool EnableShutdownPrivilege() override;
   void RequestSessionEnd(uint32_t flags) override;
+  bool LockWorkstation() override;
 };
 
 }  // namespace orvane

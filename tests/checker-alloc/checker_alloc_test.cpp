@@ -152,8 +152,13 @@ class StaticFelica : public FelicaPort {
 class CountingSession : public SessionPort {
  public:
   int exits = 0;
+  int locks = 0;
   bool EnableShutdownPrivilege() override { return true; }
   void RequestSessionEnd(uint32_t) override { ++exits; }
+  bool LockWorkstation() override {
+    ++locks;
+    return true;
+  }
 };
 
 class CountingDebug : public DebugOutputPort {
@@ -186,7 +191,7 @@ struct AllocFixture : ::testing::Test {
   FakeWait wait;
   Checker checker{poller, registry, system, session, debug, window, wait};
 
-  void Arm(uint32_t type) {
+  void Arm(uint32_t type, bool lock = false) {
     CardIdentity card{};
     std::memcpy(card.data(), kIdm, 8);
     std::memcpy(card.data() + 8, kPmm, 8);
@@ -199,6 +204,7 @@ struct AllocFixture : ::testing::Test {
     FormatRecordPath(RecordKeyValue(card, permuted), path);
     registry.SetDword(path, u"type", type);
     registry.SetDword(path, u"interval", 1);
+    if (lock) registry.SetDword(path, u"lock", 1);
     ASSERT_EQ(StartWatch(checker), 1);
   }
 
@@ -239,6 +245,15 @@ TEST_F(AllocFixture, LibraryTicksAllocateNothing) {
   Arm(0x11);
   EXPECT_EQ(TickAllocations(1000, &felica.cardPresent), 0);
   EXPECT_EQ(session.exits, 500);
+  EXPECT_EQ(debug.lines, 500);
+}
+
+TEST_F(AllocFixture, LockTicksAllocateNothing) {
+  felica.loads = false;
+  Arm(0, true);
+  EXPECT_EQ(TickAllocations(1000, &smartCard.cardPresent), 0);
+  EXPECT_EQ(session.locks, 500);
+  EXPECT_EQ(session.exits, 0);
   EXPECT_EQ(debug.lines, 500);
 }
 

@@ -38,6 +38,12 @@ void FakeSession::RequestSessionEnd(uint32_t flags) {
   calls += 'E';
 }
 
+bool FakeSession::LockWorkstation() {
+  ++locks;
+  calls += 'L';
+  return lockSucceeds;
+}
+
 void FakeDebugOutput::Write(const char16_t* line) { lines.emplace_back(line); }
 
 bool FakeWatchWindow::Create(uint32_t period) {

@@ -1,5 +1,5 @@
 // Fakes of the ports the checker needs besides the registry and the card:
-// account name, session end, debugger output, the watch window, and a poll
+// account name, session end and lock, debugger output, the watch window, and a poll
 // whose card the test lays on or takes off.
 #ifndef ORVANE_TESTS_FAKES_CHECKER_FAKES_H
 #define ORVANE_TESTS_FAKES_CHECKER_FAKES_H
@@ -35,9 +35,12 @@ class FakeSession : public SessionPort {
   bool privilegeGranted = true;
   int privilegeRequests = 0;
   std::vector<uint32_t> exitCalls;  // flags of every RequestSessionEnd
-  std::string calls;                // in order: P privilege request, E session end
+  bool lockSucceeds = true;
+  int locks = 0;                    // LockWorkstation calls, failed ones included
+  std::string calls;                // in order: P privilege request, E session end, L lock
   bool EnableShutdownPrivilege() override;
   void RequestSessionEnd(uint32_t flags) override;
+  bool LockWorkstation() override;
 };
 
 class FakeDebugOutput : public DebugOutputPort {

@@ -559,6 +559,207 @@ TEST_F(CheckerFixture, ShutDownWithThePrivilegeEndsTheSession) {
   EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0x01});
 }
 
+// --- locking the workstation ------------------------------------------------
+
+struct LockFixture : CheckerFixture {
+  // Alice's card on the reader, its record "type" 0 and "lock" = 1, armed.
+  void ArmLock() {
+    Register(kCard, u"alice");
+    SetRemoval(kCard, 0, 1);
+    registry.SetDword(RecordPath(kCard), u"lock", 1);
+    poller.PutCard(kCard);
+    ASSERT_EQ(StartWatch(checker), 1);
+    ASSERT_TRUE(debug.lines.empty());
+    ASSERT_TRUE(checker.lockOnRemoval);
+  }
+};
+
+// One step of a watch: what lies on the reader at the tick, and what the
+// tick must do.
+enum class Reader { Card, Empty, OtherCard };
+struct LockStep {
+  Reader reader;
+  bool lockSucceeds;
+  bool locks;  // "lock" written and LockWorkstation called at this tick
+};
+
+struct LockEdgeCase {
+  const char* name;
+  std::vector<LockStep> steps;
+};
+
+class LockEdgeTest : public LockFixture, public ::testing::WithParamInterface<LockEdgeCase> {};
+
+TEST_P(LockEdgeTest, LocksOncePerRemoval) {
+  ArmLock();
+  for (std::size_t i = 0; i < GetParam().steps.size(); ++i) {
+    const LockStep& step = GetParam().steps[i];
+    poller.TakeCard();
+    if (step.reader == Reader::Card) poller.PutCard(kCard);
+    if (step.reader == Reader::OtherCard) poller.PutCard(kLastByteDiffers);
+    session.lockSucceeds = step.lockSucceeds;
+    const std::size_t linesBefore = debug.lines.size();
+    const int locksBefore = session.locks;
+    WatchTick(checker);
+    SCOPED_TRACE("tick " + std::to_string(i));
+    EXPECT_EQ(session.locks - locksBefore, step.locks ? 1 : 0);
+    if (step.locks)
+      EXPECT_EQ(std::vector<std::u16string>(debug.lines.begin() + linesBefore, debug.lines.end()),
+                Lines({u"lock\n"}));
+    else
+      EXPECT_EQ(debug.lines.size(), linesBefore);
+  }
+  // A lock needs no privilege and never ends the session.
+  EXPECT_EQ(session.calls, std::string(session.locks, 'L'));
+  EXPECT_TRUE(session.exitCalls.empty());
+}
+
+constexpr bool kOk = true, kRefused = false;
+
+INSTANTIATE_TEST_SUITE_P(
+    Watches, LockEdgeTest,
+    ::testing::Values(
+        LockEdgeCase{"CardStaysNothingHappens",
+                     {{Reader::Card, kOk, false}, {Reader::Card, kOk, false},
+                      {Reader::Card, kOk, false}}},
+        LockEdgeCase{"OneLockWhileTheCardStaysAway",
+                     {{Reader::Card, kOk, false}, {Reader::Empty, kOk, true},
+                      {Reader::Empty, kOk, false}, {Reader::Empty, kOk, false}}},
+        LockEdgeCase{"AgainAfterTheCardCameBack",
+                     {{Reader::Empty, kOk, true}, {Reader::Empty, kOk, false},
+                      {Reader::Card, kOk, false}, {Reader::Card, kOk, false},
+                      {Reader::Empty, kOk, true}, {Reader::Empty, kOk, false},
+                      {Reader::Card, kOk, false}, {Reader::Empty, kOk, true}}},
+        LockEdgeCase{"AnotherCardCountsAsGone",
+                     {{Reader::OtherCard, kOk, true}, {Reader::OtherCard, kOk, false},
+                      {Reader::Empty, kOk, false}, {Reader::OtherCard, kOk, false}}},
+        LockEdgeCase{"AnotherCardIsNotTheCardComingBack",
+                     {{Reader::Empty, kOk, true}, {Reader::OtherCard, kOk, false},
+                      {Reader::Empty, kOk, false}, {Reader::Card, kOk, false},
+                      {Reader::OtherCard, kOk, true}}},
+        LockEdgeCase{"RefusedLockIsTriedAtTheNextTick",
+                     {{Reader::Empty, kRefused, true}, {Reader::Empty, kRefused, true},
+                      {Reader::Empty, kOk, true}, {Reader::Empty, kOk, false},
+                      {Reader::Empty, kRefused, false}}},
+        LockEdgeCase{"RefusedLockThenTheCardCameBack",
+                     {{Reader::Empty, kRefused, true}, {Reader::Card, kRefused, false},
+                      {Reader::Empty, kOk, true}, {Reader::Empty, kOk, false}}}),
+    [](const ::testing::TestParamInfo<LockEdgeCase>& info) {
+      return std::string(info.param.name);
+    });
+
+// A new start forgets a lock of an earlier watch: its first removal locks.
+TEST_F(LockFixture, StartingAgainForgetsAnEarlierLock) {
+  ArmLock();
+  poller.TakeCard();
+  WatchTick(checker);
+  poller.PutCard(kCard);
+  ASSERT_EQ(StartWatch(checker), 1);
+  poller.TakeCard();
+  WatchTick(checker);
+  EXPECT_EQ(session.locks, 2);
+}
+
+// "lock" counts only as exactly 4 bytes holding 1 beside "type" 0. Anything
+// else leaves the record's own action: every tick with the card away ends
+// the session with "type" as it did before "lock" existed.
+struct LockValueCase {
+  const char* name;
+  uint32_t type;
+  bool writeLock;
+  uint32_t valueType;
+  std::vector<unsigned char> lock;
+  bool isLock;
+};
+
+class LockValueTest : public CheckerFixture,
+                      public ::testing::WithParamInterface<LockValueCase> {};
+
+TEST_P(LockValueTest, OnlyOneBesideAPlainLogOffLocks) {
+  const LockValueCase& c = GetParam();
+  Register(kCard, u"alice");
+  SetRemoval(kCard, c.type, 1);
+  if (c.writeLock) registry.SetRaw(RecordPath(kCard), u"lock", c.valueType, c.lock);
+  poller.PutCard(kCard);
+  ASSERT_EQ(StartWatch(checker), 1);
+  EXPECT_TRUE(debug.lines.empty());
+  EXPECT_EQ(checker.lockOnRemoval, c.isLock);
+  EXPECT_EQ(checker.removalType, c.type);
+  poller.TakeCard();
+  WatchTick(checker);
+  WatchTick(checker);
+  if (c.isLock) {
+    EXPECT_EQ(debug.lines, Lines({u"lock\n"}));
+    EXPECT_EQ(session.calls, "L");
+  } else {
+    EXPECT_EQ(debug.lines, Lines({u"shutdown\n", u"shutdown\n"}));
+    EXPECT_EQ(session.locks, 0);
+    EXPECT_EQ(session.exitCalls, (std::vector<uint32_t>{c.type, c.type}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, LockValueTest,
+    ::testing::Values(
+        LockValueCase{"LockBesideLogOff", 0, true, regtype::kDword, {1, 0, 0, 0}, true},
+        LockValueCase{"NoLock", 0, false, regtype::kDword, {}, false},
+        LockValueCase{"LockZero", 0, true, regtype::kDword, {0, 0, 0, 0}, false},
+        LockValueCase{"LockTwo", 0, true, regtype::kDword, {2, 0, 0, 0}, false},
+        LockValueCase{"LockHighBitsBesideOne", 0, true, regtype::kDword, {1, 0, 0, 1}, false},
+        LockValueCase{"LockAllOnes", 0, true, regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF}, false},
+        LockValueCase{"LockOneByte", 0, true, regtype::kBinary, {1}, false},
+        LockValueCase{"LockTwoBytes", 0, true, regtype::kDword, {1, 0}, false},
+        LockValueCase{"LockFiveBytes", 0, true, regtype::kBinary, {1, 0, 0, 0, 0}, false},
+        LockValueCase{"LockQword", 0, true, regtype::kQword, {1, 0, 0, 0, 0, 0, 0, 0}, false},
+        LockValueCase{"LockText", 0, true, regtype::kSz, {'1', 0, 0, 0}, false},
+        // Like "type", only the size and the bytes count, not the value's kind.
+        LockValueCase{"LockBinaryOfFourBytes", 0, true, regtype::kBinary, {1, 0, 0, 0}, true},
+        LockValueCase{"LockEmpty", 0, true, regtype::kDword, {}, false},
+        LockValueCase{"LockBesideForcedIfHung", 0x10, true, regtype::kDword, {1, 0, 0, 0}, false},
+        LockValueCase{"LockBesideForced", 0x04, true, regtype::kDword, {1, 0, 0, 0}, false},
+        LockValueCase{"LockBesideShutDown", 1, true, regtype::kDword, {1, 0, 0, 0}, false},
+        LockValueCase{"LockBesideReboot", 2, true, regtype::kDword, {1, 0, 0, 0}, false}),
+    [](const ::testing::TestParamInfo<LockValueCase>& info) {
+      return std::string(info.param.name);
+    });
+
+// A lock record still asks for a removal action: without "interval" the
+// start arms with five seconds, with another user it says so, as for a log off.
+TEST_F(CheckerFixture, LockRecordMakesTheSameStartDecisions) {
+  Register(kCard, u"bob");
+  registry.SetDword(RecordPath(kCard), u"type", 0);
+  registry.SetDword(RecordPath(kCard), u"lock", 1);
+  poller.PutCard(kCard);
+  EXPECT_EQ(StartWatch(checker), 0);
+  EXPECT_EQ(debug.lines, Lines({u"user != login_user\n"}));
+  system.user = u"bob";
+  debug.lines.clear();
+  EXPECT_EQ(StartWatch(checker), 1);
+  EXPECT_TRUE(debug.lines.empty());
+  EXPECT_EQ(window.periodMs, 5000u);
+  registry.SetDword(RecordPath(kCard), u"interval", 0);
+  EXPECT_EQ(StartWatch(checker), 0);
+  EXPECT_EQ(debug.lines, Lines({u"no shutdown data\n"}));
+}
+
+// A lock record keeps "type" 0: a checker that knows nothing of "lock" reads
+// "type" as always and logs the user off, so an older checker fails safe.
+TEST_F(LockFixture, CheckerIgnoringLockLogsOff) {
+  ArmLock();
+  RegKey key(registry);
+  ASSERT_EQ(key.Open(RegRoot::LocalMachine, RecordPath(kCard).c_str(), RegAccess::QueryValue),
+            RegResult::Ok);
+  const uint32_t type = ReadDwordValue(registry, key.handle(), u"type", kNoRemovalAction);
+  EXPECT_EQ(type, 0u);
+  EXPECT_FALSE(NeedsShutdownPrivilege(type));
+
+  checker.lockOnRemoval = false;  // what a checker without "lock" has
+  poller.TakeCard();
+  WatchTick(checker);
+  EXPECT_EQ(session.calls, "E");
+  EXPECT_EQ(session.exitCalls, std::vector<uint32_t>{0});
+}
+
 // --- debug lines ----------------------------------------------------------
 
 TEST(DebugTextTest, FormatsAndStaysInsideTheBuffer) {

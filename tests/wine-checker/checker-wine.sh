@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # OrvaneChecker end to end under Wine: a record written by the project's own
 # writer, a card presented by the test felica.dll, the debug lines from
-# WINEDEBUG=warn+seh, and the ExitWindowsEx and AdjustTokenPrivileges calls
-# from a relay trace limited to those two functions.
+# WINEDEBUG=warn+seh, and the ExitWindowsEx, AdjustTokenPrivileges and
+# LockWorkStation calls from a relay trace limited to those functions.
 #   checker-wine.sh WIN_BIN_DIR XVFB_STATE_DIR CASE
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
@@ -40,18 +40,21 @@ if ! cmp -s "$bin/felica.dll" "$libdir/felica.dll"; then
   cp "$bin/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
 fi
 # advapi32 forwards AdjustTokenPrivileges to kernelbase; either name may show.
-relayed='user32.ExitWindowsEx;advapi32.AdjustTokenPrivileges;kernelbase.AdjustTokenPrivileges'
+relayed='user32.ExitWindowsEx;user32.LockWorkStation;advapi32.AdjustTokenPrivileges;kernelbase.AdjustTokenPrivileges'
 run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$relayed" /f >/dev/null 2>&1 \
   || fail "cannot set RelayInclude"
 
-record() {  # record TYPE INTERVAL [USER [PASSWORD [TARGET]]]
-  run "$bin/orvane-write-record.exe" "$CARD" "${3:-$user}" "${4:-secret}" "${5:-WINEHOST}" "$1" "$2" \
+record() {  # record TYPE INTERVAL [USER [PASSWORD [TARGET [LOCK]]]]
+  run "$bin/orvane-write-record.exe" "$CARD" "${3:-$user}" "${4:-secret}" "${5:-WINEHOST}" "$1" "$2" "${6:-none}" \
     >/dev/null 2>"$work/writer.err" || fail "record writer: $(cat "$work/writer.err")"
 }
 no_record() {
   run "$bin/orvane-write-record.exe" "$CARD" --delete >/dev/null 2>&1 || fail "cannot delete the record"
 }
 debug_lines() { sed -n 's/.*warn:seh:OutputDebugStringA "\(.*\)"\r\{0,1\}$/\1/p' "$work/log"; }
+# The results of LockWorkStation, one line per call that returned.
+lock_results() { sed -n 's/.*Ret  *user32\.LockWorkStation() retval=\([0-9a-fA-F]*\).*/\1/p' "$work/log"; }
+lock_calls() { grep -c 'Call user32\.LockWorkStation(' "$work/log"; }
 exit_calls() { sed -n 's/.*Call user32\.ExitWindowsEx(\([0-9a-fA-F]*\),\([0-9a-fA-F]*\)).*/\1,\2/p' "$work/log"; }
 
 # The checker decides at start and exits with code 0 after one debug line.
@@ -88,6 +91,12 @@ wait_exit() {  # wait_exit SECONDS: the checker's exit code, 124 on time-out
 call_order() {
   grep -E 'OutputDebugStringA "shutdown|Call [a-z0-9]+\.(AdjustTokenPrivileges|ExitWindowsEx)\(' "$work/log" |
     sed -E 's/.*OutputDebugStringA.*/D/; s/.*AdjustTokenPrivileges.*/P/; s/.*ExitWindowsEx.*/E/' | tr -d '\n'
+}
+
+# Waits up to 3 s until the relay trace holds more than N LockWorkStation calls.
+wait_lock_calls() {  # wait_lock_calls N
+  for ((i = 0; i < 60; ++i)); do [ "$(lock_calls)" -gt "$1" ] && return 0; sleep 0.05; done
+  return 1
 }
 
 removal() {  # removal TYPE_HEX PRIVILEGE: card taken away -> "shutdown\n", the
@@ -168,6 +177,51 @@ case $case in
     removal 12 privilege ;;
   removal-restart-apps)  # EWX_RESTARTAPPS: no shut-down bit, still not a plain log off
     removal 40 privilege ;;
+  removal-lock)
+    # "type" 0 with "lock" = 1: the card leaving locks the workstation, never
+    # ends the session, and needs no privilege. A lock the system refused is
+    # tried again at every tick; one that succeeded is not repeated until
+    # the card came back and left again. Wine 8's LockWorkStation refuses
+    # (returns FALSE, locks nothing), so under Wine the retry is what shows;
+    # a Wine that locks must show exactly one call per removal.
+    record 0 1 "$user" secret WINEHOST 1
+    start_armed
+    sleep 2
+    [ "$(lock_calls)" -eq 0 ] || fail "LockWorkStation with the card present"
+    : >"$work/card"
+    wait_lock_calls 0 || fail "no LockWorkStation within 3 s of taking the card away"
+    sleep 2.5  # two more ticks with the card away
+    away=$(lock_calls)
+    results=$(lock_results | sort -u | tr '\n' ' ')
+    if [ "$(lock_results | head -1)" = 00000000 ]; then
+      [ "$away" -ge 2 ] || fail "a refused lock was not tried again: $away LockWorkStation calls in 2.5 s"
+      outcome="refused, tried again at every tick ($away calls)"
+    else
+      [ "$away" -eq 1 ] || fail "$away LockWorkStation calls while the card stayed away, expected 1"
+      outcome="once"
+    fi
+    [ "$(debug_lines | sort -u)" = 'lock\n' ] || fail "debug lines [$(debug_lines)], expected only [lock\n]"
+    [ "$(debug_lines | wc -l)" -eq "$away" ] || fail "$(debug_lines | wc -l) \"lock\" lines for $away LockWorkStation calls"
+    printf '%s' "$CARD" >"$work/card.new" && mv -f "$work/card.new" "$work/card"
+    sleep 1.5  # the card is seen again: the calls stop
+    back=$(lock_calls)
+    sleep 2
+    [ "$(lock_calls)" -eq "$back" ] || fail "LockWorkStation went on after the card came back"
+    : >"$work/card"
+    wait_lock_calls "$back" || fail "no second LockWorkStation within 3 s of taking the card away again"
+    [ -z "$(exit_calls)" ] || fail "ExitWindowsEx was called: [$(exit_calls)]"
+    ! grep -q 'Call [a-z0-9]*\.AdjustTokenPrivileges(' "$work/log" || fail "a lock asked for the shut-down privilege"
+    echo "PASS $case: LockWorkStation when the card left (retval $results: $outcome), none while it was back, again when it left again; no ExitWindowsEx, no privilege" ;;
+  removal-logoff-without-lock)
+    # Plain log off, "lock" absent (an earlier case may have left it): ExitWindowsEx(0).
+    record 0 1
+    start_armed
+    : >"$work/card"
+    for ((i = 0; i < 60; ++i)); do [ -n "$(exit_calls)" ] && break; sleep 0.05; done
+    [ "$(exit_calls | head -1)" = 00000000,00000000 ] || fail "no ExitWindowsEx(0, 0) within 3 s of taking the card away: [$(exit_calls)]"
+    [ "$(lock_calls)" -eq 0 ] || fail "LockWorkStation without \"lock\""
+    [ "$(debug_lines | head -1)" = 'shutdown\n' ] || fail "first debug line [$(debug_lines | head -1)], expected [shutdown\n]"
+    echo "PASS $case: ExitWindowsEx(0, 0) and no LockWorkStation" ;;
   close)
     record 0x10 1
     start_armed

@@ -1,8 +1,9 @@
-// orvane-write-record IDENTITY USER PASSWORD TARGET TYPE INTERVAL
+// orvane-write-record IDENTITY USER PASSWORD TARGET TYPE INTERVAL [LOCK]
 // Writes a card's login record into the registry as the settings program
-// does: "data" and "comment" with WriteLoginRecord, then "type" and
-// "interval" as DWORDs. IDENTITY is 32 hex digits; TYPE and INTERVAL are
-// numbers (0x.. for hex) or "none" to leave the value out.
+// does: "data" and "comment" with WriteLoginRecord, then "type", "lock" and
+// "interval" as DWORDs. IDENTITY is 32 hex digits; TYPE, INTERVAL and LOCK
+// are numbers (0x.. for hex) or "none" to leave the value out. Without LOCK
+// there is no "lock", whatever an earlier record of the card had.
 // orvane-write-record IDENTITY --delete removes the card's record.
 #include <windows.h>
 
@@ -66,13 +67,14 @@ int wmain(int argc, wchar_t** argv) {
     std::wprintf(L"record deleted\n");
     return 0;
   }
-  bool haveType = false, haveInterval = false;
-  uint32_t type = 0, interval = 0;
-  if (argc != 7 || !ParseIdentity(argv[1], identity) || !ParseDword(argv[5], &haveType, &type) ||
-      !ParseDword(argv[6], &haveInterval, &interval)) {
+  bool haveType = false, haveInterval = false, haveLock = false;
+  uint32_t type = 0, interval = 0, lock = 0;
+  if ((argc != 7 && argc != 8) || !ParseIdentity(argv[1], identity) ||
+      !ParseDword(argv[5], &haveType, &type) || !ParseDword(argv[6], &haveInterval, &interval) ||
+      (argc == 8 && !ParseDword(argv[7], &haveLock, &lock))) {
     std::fwprintf(stderr,
                   L"usage: orvane-write-record IDENTITY(32 hex) USER PASSWORD TARGET TYPE|none "
-                  L"INTERVAL|none\n       orvane-write-record IDENTITY --delete\n");
+                  L"INTERVAL|none [LOCK|none]\n       orvane-write-record IDENTITY --delete\n");
     return 2;
   }
   orvane::WinRegistry registry;
@@ -96,7 +98,9 @@ int wmain(int argc, wchar_t** argv) {
     bool present;
     const char16_t* name;
     uint32_t value;
-  } dwords[] = {{haveType, u"type", type}, {haveInterval, u"interval", interval}};
+  } dwords[] = {{haveType, u"type", type},
+                {haveLock, u"lock", lock},
+                {haveInterval, u"interval", interval}};
   for (const auto& d : dwords) {
     orvane::RegResult r =
         d.present ? registry.SetValue(key.handle(), d.name, orvane::regtype::kDword,
