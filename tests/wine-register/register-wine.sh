@@ -392,7 +392,9 @@ case $case in
       "$(value_in "$UI_OUT/lock.reg" type) $(value_in "$UI_OUT/lock.reg" lock) $(value_in "$UI_OUT/lock.reg" interval)" \
       "dword:00000000 dword:00000001 dword:00000001"
     same_or_fail "Run value" "$(run_value_text)" "\"$checker_path\""
-    [ -s "$UI_OUT/setting-lock.png" ] || ui_fail "no screenshot setting-lock.png"
+    for shot in setting-lock setting-lock-list; do
+      [ -s "$UI_OUT/$shot.png" ] || ui_fail "no screenshot $shot.png"
+    done
 
     UI_RELAY="$UI_RELAY;advapi32.RegDeleteValueW;kernelbase.RegDeleteValueW" ui_start "$UI_BIN/OrvaneSetting.exe"
     drive lock-logoff.ui || ui_fail "driver exit code $?"
