@@ -1,6 +1,6 @@
 // The removal action of the main dialog: controls 1015 to 1019, the removal
-// choice they say, the owner rule, and the writer of "type", "interval" and
-// the checker's autostart value.
+// choice they say, the owner rule, and the writer of "type", "lock",
+// "interval" and the checker's autostart value.
 #ifndef ORVANE_SETTING_REMOVAL_H
 #define ORVANE_SETTING_REMOVAL_H
 
