@@ -182,6 +182,10 @@ bool MainDialog::OnCommand(DialogView& view, int id, int code) {
     case IDC_REMOVAL_ON:
       EnableRemovalControls(view, view.IsChecked(IDC_REMOVAL_ON));
       return true;
+    case IDC_REMOVAL_ACTION:
+      if (code != kComboSelectionChanged) return false;
+      RemovalActionChanged(view);
+      return true;
     default:
       return false;
   }

@@ -66,7 +66,8 @@ bool HasLoginRecord(SettingProgram& program) {
 }
 
 bool SameChoiceAsStored(const SettingState& state) {
-  return state.choice.type == state.stored.type && state.choice.interval == state.stored.interval;
+  return SameRemovalAction(state.choice, state.stored) &&
+         state.choice.interval == state.stored.interval;
 }
 
 }  // namespace
@@ -116,6 +117,10 @@ void LookUpRecord(SettingProgram& program, DialogView& view) {
       ReadDwordValue(program.ports.registry, key.handle(), names::kType, kNoRemovalAction));
   state.stored.interval = static_cast<int32_t>(
       ReadDwordValue(program.ports.registry, key.handle(), names::kInterval, kDefaultInterval));
+  // Read as "type" and "interval" are: any 4 bytes count, whatever the value
+  // type; only 1 is a lock, and only beside type 0 (IsLockAction).
+  state.stored.lock =
+      ReadDwordValue(program.ports.registry, key.handle(), names::kLock, 0) == 1;
 }
 
 int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16_t* password,

@@ -17,7 +17,8 @@ constexpr uint32_t kSignOutMajor = 10;
 constexpr uint32_t kSignOutBuild = 22000;
 constexpr int32_t kForceIfHung = 0x10;
 constexpr int32_t kNoAction = -1;
-constexpr int kActionCount = 3;  // log off (sign out), shut down, reboot
+constexpr int kActionCount = 4;  // log off (sign out), shut down, reboot, lock
+constexpr int kLockEntry = 3;
 
 // White space as the C library's text-to-integer conversion skips it.
 bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
@@ -64,7 +65,21 @@ bool RemoveAutostart(SettingProgram& program, RegKeyHandle runKey) {
   return r == RegResult::Ok || r == RegResult::NotFound;
 }
 
+// "lock" as the choice wants it: 1, or no value at all. A value already
+// gone (removed by hand) is the wanted state.
+bool WriteLock(RegistryPort& registry, RegKeyHandle key, bool lock) {
+  if (lock) return WriteDword(registry, key, names::kLock, 1) == RegResult::Ok;
+  const RegResult r = registry.DeleteValue(key, names::kLock);
+  return r == RegResult::Ok || r == RegResult::NotFound;
+}
+
 }  // namespace
+
+bool IsLockAction(const RemovalSettings& settings) { return settings.type == 0 && settings.lock; }
+
+bool SameRemovalAction(const RemovalSettings& a, const RemovalSettings& b) {
+  return a.type == b.type && IsLockAction(a) == IsLockAction(b);
+}
 
 bool IsSignOutWording(SettingProgram& program) {
   OsVersion version;
@@ -74,7 +89,7 @@ bool IsSignOutWording(SettingProgram& program) {
 
 void FillRemovalList(SettingProgram& program, DialogView& view) {
   const int ids[] = {IsSignOutWording(program) ? IDS_SIGN_OUT : IDS_LOG_OFF, IDS_SHUT_DOWN,
-                     IDS_REBOOT};
+                     IDS_REBOOT, IDS_LOCK};
   for (int id : ids) {
     char16_t text[kTextSize];
     LoadText(program, id, text);
@@ -86,9 +101,15 @@ void FillRemovalList(SettingProgram& program, DialogView& view) {
 
 void EnableRemovalControls(DialogView& view, bool enabled) {
   view.Enable(IDC_REMOVAL_ACTION, enabled);
-  view.Enable(IDC_FORCE, enabled);
+  // Forcing has no meaning for a lock: no program is asked to close.
+  view.Enable(IDC_FORCE, enabled && view.SelectedItem(IDC_REMOVAL_ACTION) != kLockEntry);
   view.Enable(IDC_INTERVAL_LABEL, enabled);
   view.Enable(IDC_INTERVAL, enabled);
+}
+
+void RemovalActionChanged(DialogView& view) {
+  if (view.SelectedItem(IDC_REMOVAL_ACTION) == kLockEntry) view.SetCheck(IDC_FORCE, false);
+  EnableRemovalControls(view, view.IsChecked(IDC_REMOVAL_ON));
 }
 
 void ShowInterval(DialogView& view, int32_t seconds) {
@@ -131,7 +152,15 @@ int ReadRemovalChoice(SettingProgram& program, DialogView& view) {
   const int action = view.SelectedItem(IDC_REMOVAL_ACTION);
   // No entry selected would otherwise turn into an action nobody chose.
   if (action < 0 || action >= kActionCount) return 0;
-  choice.type = action | (view.IsChecked(IDC_FORCE) ? kForceIfHung : 0);
+  if (action == kLockEntry) {
+    // A plain log off to every reader that does not know "lock"; never with
+    // force, whatever the (disabled) box says.
+    choice.type = 0;
+    choice.lock = true;
+  } else {
+    choice.type = action | (view.IsChecked(IDC_FORCE) ? kForceIfHung : 0);
+    choice.lock = false;
+  }
   choice.interval = ReadInterval(view);
   return 1;
 }
@@ -144,7 +173,8 @@ bool CheckIntervalRule(SettingProgram& program) {
 }
 
 int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
-  if (program.state.choice.type == program.state.stored.type) return 1;
+  // Lock and log off share "type" but are different actions.
+  if (SameRemovalAction(program.state.choice, program.state.stored)) return 1;
   // The checker arms only for the same owner, so no action is set it would refuse.
   if (IsLoggedOnUser(program.ports.account, loginUser)) return 1;
   ShowMessage(program, IDS_NOT_OWNER, mb::kIconError);
@@ -156,13 +186,31 @@ StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKe
   const RemovalSettings choice = program.state.choice;
   RemovalSettings& stored = program.state.stored;
   bool autostart = true;
-  if (choice.type != stored.type) {
-    if (WriteDword(registry, recordKey, names::kType, choice.type) != RegResult::Ok) {
-      return StoreOutcome::Failed;
+  const bool typeChanged = choice.type != stored.type;
+  // A "lock" left beside another type goes as well, so that a later switch
+  // to log off cannot turn into a lock nobody chose.
+  const bool lockChanged = choice.lock != stored.lock;
+  const bool switchingOff = choice.type == kNoAction;
+  if (typeChanged &&
+      WriteDword(registry, recordKey, names::kType, choice.type) != RegResult::Ok) {
+    return StoreOutcome::Failed;
+  }
+  if (lockChanged && !WriteLock(registry, recordKey, choice.lock)) {
+    // "type" and "lock" are one action: the stored settings stay as they
+    // were, so that a retry writes both again and then the autostart value.
+    // Already off in the record, though: a running checker must not act on
+    // what no longer holds.
+    if (typeChanged && switchingOff) {
+      program.ports.system.CloseWindowOf(names::kCheckerClass, names::kCheckerTitle);
     }
-    // Only what the record now holds: a retry must write it again.
-    stored.type = choice.type;
-    const bool switchingOff = choice.type == kNoAction;
+    return StoreOutcome::Failed;
+  }
+  // Only what the record now holds: a retry must write it again.
+  stored.type = choice.type;
+  stored.lock = choice.lock;
+  // Lock and log off differ only in "lock": both are an action, so the
+  // autostart value stays as it is.
+  if (typeChanged) {
     bool done = true;
     {
       RegKey run(registry);
@@ -202,7 +250,11 @@ void ShowRemovalSettings(SettingProgram& program, DialogView& view) {
   view.SetCheck(IDC_REMOVAL_ON, true);
   view.SetCheck(IDC_FORCE, (stored.type & kForceIfHung) != 0);
   const int32_t action = stored.type & ~kForceIfHung;
-  if (action >= 0 && action <= 2) view.SelectItem(IDC_REMOVAL_ACTION, action);
+  if (IsLockAction(stored)) {
+    view.SelectItem(IDC_REMOVAL_ACTION, kLockEntry);
+  } else if (action >= 0 && action <= 2) {
+    view.SelectItem(IDC_REMOVAL_ACTION, action);
+  }
   ShowInterval(view, stored.interval);
   EnableRemovalControls(view, true);
 }

@@ -1,6 +1,6 @@
 // The removal action of the main dialog: controls 1015 to 1019, the removal
-// choice they say, the owner rule, and the writer of "type", "interval" and
-// the checker's autostart value.
+// choice they say, the owner rule, and the writer of "type", "lock",
+// "interval" and the checker's autostart value.
 #ifndef ORVANE_SETTING_REMOVAL_H
 #define ORVANE_SETTING_REMOVAL_H
 
@@ -10,10 +10,20 @@ namespace orvane {
 
 // Windows 11 words the first action "sign out": major 10, build 22000 or later.
 bool IsSignOutWording(SettingProgram& program);
-// Dialog start: the three actions into list 1016, entry 0 selected, interval 5.
+// The stored settings lock the workstation: "lock" set beside a plain log
+// off. Beside any other type the flag means nothing.
+bool IsLockAction(const RemovalSettings& settings);
+// The same action on removal: type and lock alike (the interval aside).
+bool SameRemovalAction(const RemovalSettings& a, const RemovalSettings& b);
+// Dialog start: the four actions into list 1016, entry 0 selected, interval 5.
 void FillRemovalList(SettingProgram& program, DialogView& view);
-// 1016, 1017, 1019 and 1018 together, in that order.
+// 1016, 1017, 1019 and 1018 together, in that order; the force box stays
+// disabled while the lock entry is selected.
 void EnableRemovalControls(DialogView& view, bool enabled);
+// The notification code of a user's pick in a drop-down list (CBN_SELCHANGE).
+constexpr int kComboSelectionChanged = 1;
+// The user picked another entry of 1016: the force box follows it.
+void RemovalActionChanged(DialogView& view);
 void ShowInterval(DialogView& view, int32_t seconds);
 // The interval field as the C library's text-to-integer conversion reads it;
 // 0 when the control is missing.
@@ -32,8 +42,9 @@ enum class StoreOutcome {
   StoredWithoutAutostart,  // an action is in the record, but the Run key could
                            // not be opened or created for its autostart value
 };
-// Writes what changed of the choice into the open record key, keeping the
-// autostart value (quoted path) in step. Switching the action off closes a
+// Writes what changed of the choice into the open record key ("type", then
+// "lock", then the autostart value, then "interval"), keeping the autostart
+// value (quoted path) in step. Switching the action off closes a
 // running checker whatever happens to the Run key.
 StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey);
 // The stored removal settings into the controls.

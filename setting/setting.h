@@ -25,10 +25,15 @@ struct SoundSettings {
   int32_t sync = 0;
 };
 
-// A removal type (ExitWindowsEx flags, -1 for none) and a check interval.
+// A removal type (ExitWindowsEx flags, -1 for none), a check interval and
+// the lock flag. Locking is stored as a plain log off (type 0) with "lock" =
+// 1, so that a checker that knows nothing of "lock" still ends the session.
+// The flag is what "lock" holds, whatever the type beside it: only with
+// type 0 does it make the action a lock (IsLockAction).
 struct RemovalSettings {
   int32_t type = -1;
   int32_t interval = 5;
+  bool lock = false;
 };
 
 struct SettingPorts {

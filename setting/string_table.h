@@ -42,7 +42,8 @@
   X(174, "ユーザー名およびパスワードが長すぎます。")                                                \
   X(175, "カードの説明が長すぎます。")                                                              \
   X(176, "OrvaneChecker の自動起動を登録できなかったため、カード取り外し時の動作は実行されません。") \
-  X(177, "このカードは登録されていません。パスワードを入力して登録してください。")
+  X(177, "このカードは登録されていません。パスワードを入力して登録してください。")                  \
+  X(178, "ロック")
 
 #define IDS_READER_READY 130
 #define IDS_CAPTION 132
@@ -82,5 +83,6 @@
 #define IDS_DESCRIPTION_TOO_LONG 175
 #define IDS_NO_AUTOSTART 176
 #define IDS_NOT_REGISTERED 177
+#define IDS_LOCK 178
 
 #endif

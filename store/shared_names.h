@@ -27,6 +27,7 @@ constexpr char16_t kData[] = u"data";
 constexpr char16_t kComment[] = u"comment";
 constexpr char16_t kType[] = u"type";
 constexpr char16_t kInterval[] = u"interval";
+// REG_DWORD 1 beside "type" 0: lock the workstation instead of logging off.
 constexpr char16_t kLock[] = u"lock";
 // Values of the sound key.
 constexpr char16_t kSoundFlag[] = u"flag";

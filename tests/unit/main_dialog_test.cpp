@@ -89,7 +89,7 @@ TEST_F(MainDialogTest, StartWithoutReaderOrLibraryKeepsTheTemplateState) {
   EXPECT_EQ(Text(IDC_USER), u"alice");
   EXPECT_EQ(Text(IDC_INTERVAL), u"5");
   EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).items,
-            (std::vector<std::u16string>{u"ログオフ", u"シャットダウン", u"リブート"}));
+            (std::vector<std::u16string>{u"ログオフ", u"シャットダウン", u"リブート", u"ロック"}));
   EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).selection, 0);
   EXPECT_TRUE(Enabled(IDC_SOUND));
   EXPECT_TRUE(Enabled(IDC_DELETE));
@@ -369,6 +369,50 @@ TEST_F(MainDialogTest, RemovalCheckBoxSwitchesItsControls) {
   view.At(IDC_REMOVAL_ON).checked = false;
   Press(IDC_REMOVAL_ON);
   ExpectRemovalControls(false);
+}
+
+// Forcing means nothing for a lock: picking ロック unticks and disables the
+// force box, any other pick enables it again, and ticking the removal box
+// again while ロック is picked leaves it disabled.
+TEST_F(MainDialogTest, TheForceBoxFollowsThePickedAction) {
+  FelicaOn(kAcsName);
+  Start();
+  Press(IDC_READ);
+  view.At(IDC_REMOVAL_ON).checked = true;
+  Press(IDC_REMOVAL_ON);
+  view.At(IDC_FORCE).checked = true;
+  constexpr int kDroppedDown = 7;  // CBN_DROPDOWN: no pick
+  const auto pick = [this](int entry, int code = 1 /* CBN_SELCHANGE */) {
+    view.At(IDC_REMOVAL_ACTION).selection = entry;
+    return dialog.OnCommand(view, IDC_REMOVAL_ACTION, code);
+  };
+  const auto expectForce = [this](bool checked, bool enabled, const char* step) {
+    EXPECT_EQ(view.At(IDC_FORCE).checked, checked) << step;
+    EXPECT_EQ(Enabled(IDC_FORCE), enabled) << step;
+  };
+  EXPECT_TRUE(pick(3));
+  expectForce(false, false, "lock picked");
+  EXPECT_TRUE(Enabled(IDC_REMOVAL_ACTION));
+  EXPECT_TRUE(Enabled(IDC_INTERVAL));
+  pick(1);
+  expectForce(false, true, "shut down after lock");
+  view.At(IDC_FORCE).checked = true;
+  pick(2);
+  expectForce(true, true, "reboot keeps the tick");
+  pick(3);
+  expectForce(false, false, "lock again");
+  view.At(IDC_REMOVAL_ON).checked = false;
+  Press(IDC_REMOVAL_ON);
+  ExpectRemovalControls(false);
+  view.At(IDC_REMOVAL_ON).checked = true;
+  Press(IDC_REMOVAL_ON);
+  expectForce(false, false, "removal ticked again with lock");
+  for (int id : {IDC_REMOVAL_ACTION, IDC_INTERVAL_LABEL, IDC_INTERVAL})
+    EXPECT_TRUE(Enabled(id)) << "control " << id;
+  pick(0);
+  expectForce(false, true, "log off");
+  EXPECT_FALSE(pick(3, kDroppedDown));
+  expectForce(false, true, "a notification that is no pick");
 }
 
 TEST_F(MainDialogTest, MicrosoftAccountNamesReplaceTheLocalOnesOnlyWhenComplete) {

@@ -429,6 +429,101 @@ TEST_F(RegistrationTest, WriteOrderAndWhatStaysAfterAFailureAtEachStep) {
   }
 }
 
+// Register with lock: "lock" comes right after "type". A failure at "lock"
+// leaves the stored settings as they were, so the next press writes "type",
+// "lock" and the autostart value again instead of an action without its
+// autostart.
+TEST_F(RegistrationTest, LockWriteOrderAndTheRetryAfterAFailure) {
+  const std::vector<std::u16string> order = {u"set data",          u"set comment", u"set type",
+                                             u"set lock",          u"set OrvaneChecker",
+                                             u"set interval"};
+  struct Case {
+    const char* failing;  // value whose write fails; null for none
+    std::size_t reached;  // writes attempted
+  } cases[] = {
+      {nullptr, 6}, {"type", 3}, {"lock", 4}, {"OrvaneChecker", 5}, {"interval", 6},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    const std::string name = c.failing ? c.failing : "none";
+    if (c.failing) {
+      const std::string f = c.failing;
+      t.rig.registry.FailSetValue(std::u16string(f.begin(), f.end()));
+    }
+    t.Fill(u"pw", u"pw");
+    t.Action(true, 3, false, u"10");
+    t.Press();
+    EXPECT_EQ(t.Writes(), std::vector<std::u16string>(order.begin(), order.begin() + c.reached))
+        << name;
+    EXPECT_EQ(t.Messages(), std::vector<int>{c.failing ? IDS_WRITE_FAILED : IDS_WRITTEN}) << name;
+    // The action is stored once "type" and "lock" are both written.
+    const bool actionStored = c.reached > 4 || !c.failing;
+    EXPECT_EQ(t.rig.program.state.stored.type, actionStored ? 0 : -1) << name;
+    EXPECT_EQ(t.rig.program.state.stored.lock, actionStored) << name;
+    EXPECT_EQ(t.Has(u"lock"), actionStored) << name;
+
+    t.rig.registry.ClearFailures();
+    t.rig.messages.shown.clear();
+    t.Press();
+    EXPECT_EQ(t.Messages(), std::vector<int>{IDS_WRITTEN}) << name << " again";
+    EXPECT_EQ(t.Dword(u"type"), 0u) << name << " again";
+    EXPECT_EQ(t.Dword(u"lock"), 1u) << name << " again";
+    EXPECT_EQ(t.Dword(u"interval"), 10u) << name << " again";
+    // Only the autostart value that failed itself is not tried again, as
+    // for every action.
+    EXPECT_EQ(t.HasRunValue(), name != "OrvaneChecker") << name << " again";
+    EXPECT_EQ(t.rig.registry.OpenHandleCount(), 0u) << name;
+  }
+}
+
+// Switching lock off with "lock" that cannot be deleted: "type" already says
+// no action, so a running checker is closed all the same; 137, and the next
+// press finishes the job.
+TEST_F(RegistrationTest, ALockThatCannotBeDeletedIsTriedAgain) {
+  struct Case {
+    const char* name;
+    bool on;
+    int entry;
+    std::vector<std::u16string> writes;
+    int checkersClosed;
+    std::vector<std::u16string> retry;
+  } cases[] = {
+      {"switched off", false, 0, {u"set type", u"delete lock"}, 1,
+       {u"set type", u"delete lock", u"delete OrvaneChecker"}},
+      {"to log off", true, 0, {u"delete lock"}, 0, {u"delete lock"}},
+      {"to shut down", true, 1, {u"set type", u"delete lock"}, 0,
+       {u"set type", u"delete lock", u"set OrvaneChecker"}},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk", 0, 5);
+    t.rig.registry.SetDword(t.path, u"lock", 1);
+    t.rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, kQuotedCheckerPath);
+    t.rig.system.checkerWindows = 1;
+    t.ShowCard();
+    ASSERT_TRUE(IsLockAction(t.rig.program.state.stored)) << c.name;
+    t.rig.registry.FailDeleteValue(u"lock");
+    t.Fill(u"", u"");
+    t.Action(c.on, c.entry);
+    t.Press();
+    EXPECT_EQ(t.Writes(), c.writes) << c.name;
+    EXPECT_EQ(t.Messages(), std::vector<int>{IDS_WRITE_FAILED}) << c.name;
+    EXPECT_EQ(1 - t.rig.system.checkerWindows, c.checkersClosed) << c.name;
+    // Still the lock the record held before: a retry writes everything again.
+    EXPECT_TRUE(IsLockAction(t.rig.program.state.stored)) << c.name;
+
+    t.rig.registry.ClearFailures();
+    t.rig.messages.shown.clear();
+    const std::size_t before = t.rig.registry.ValueCalls().size();
+    t.Press();
+    const std::vector<std::u16string> all = t.Writes();
+    EXPECT_EQ(std::vector<std::u16string>(all.begin() + before, all.end()), c.retry) << c.name;
+    EXPECT_EQ(t.Messages(), std::vector<int>{IDS_REMOVAL_UPDATED}) << c.name;
+    EXPECT_FALSE(t.Has(u"lock")) << c.name;
+    EXPECT_EQ(t.HasRunValue(), c.on) << c.name;
+  }
+}
+
 TEST_F(RegistrationTest, WithoutAnActionOnlyDataAndCommentAreWritten) {
   Fill(u"pw", u"pw", u"alice", u"PC", u"");
   Press();
@@ -469,12 +564,35 @@ TEST_F(RegistrationTest, RemovalWritesFollowTheChange) {
       {"switch off", {0x10, 9}, false, 0, false, u"9",
        {u"set type", u"delete OrvaneChecker", u"set interval"}, 1},
       {"off stays off", {-1, 5}, false, 1, true, u"1", {}, 0},
+      // Lock is log off plus "lock": written right after "type", and only
+      // when it changes. Lock and log off are both an action: switching
+      // between them leaves the Run value alone.
+      {"switch on to lock", {-1, 5}, true, 3, false, u"5",
+       {u"set type", u"set lock", u"set OrvaneChecker"}, 0},
+      {"log off to lock writes only lock", {0, 5}, true, 3, false, u"5", {u"set lock"}, 0},
+      {"lock to log off deletes only lock", {0, 5, true}, true, 0, false, u"5",
+       {u"delete lock"}, 0},
+      {"forced log off to lock, the force box left ticked", {0x10, 5}, true, 3, true, u"5",
+       {u"set type", u"set lock", u"set OrvaneChecker"}, 0},
+      {"lock to forced log off", {0, 5, true}, true, 0, true, u"5",
+       {u"set type", u"delete lock", u"set OrvaneChecker"}, 0},
+      {"lock to shut down", {0, 5, true}, true, 1, false, u"5",
+       {u"set type", u"delete lock", u"set OrvaneChecker"}, 0},
+      {"lock switched off", {0, 9, true}, false, 3, false, u"9",
+       {u"set type", u"delete lock", u"delete OrvaneChecker", u"set interval"}, 1},
+      {"lock unchanged, new interval", {0, 7, true}, true, 3, false, u"8", {u"set interval"}, 0},
+      {"lock unchanged", {0, 7, true}, true, 3, false, u"7", {}, 0},
+      // "lock" beside shut down means nothing, but left there it would turn
+      // a later log off into a lock.
+      {"a stray lock beside shut down goes", {1, 5, true}, true, 1, false, u"5",
+       {u"delete lock"}, 0},
   };
   for (const Case& c : cases) {
     Desk t;
     t.rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, u"old");
     t.rig.system.checkerWindows = 1;
     t.rig.program.state.stored = c.stored;
+    if (c.stored.lock) t.rig.registry.SetDword(t.path, u"lock", 1);
     t.Fill(u"pw", u"pw");
     t.Action(c.on, c.entry, c.force, c.interval);
     t.Press();
@@ -484,7 +602,13 @@ TEST_F(RegistrationTest, RemovalWritesFollowTheChange) {
     EXPECT_EQ(t.Messages(), std::vector<int>{IDS_WRITTEN}) << c.name;
     EXPECT_EQ(1 - t.rig.system.checkerWindows, c.checkersClosed) << c.name;
     const RemovalSettings& stored = t.rig.program.state.stored;
-    EXPECT_EQ(stored.type, c.on ? (c.entry | (c.force ? 0x10 : 0)) : -1) << c.name;
+    const bool lock = c.on && c.entry == 3;
+    EXPECT_EQ(stored.type, !c.on ? -1 : lock ? 0 : (c.entry | (c.force ? 0x10 : 0))) << c.name;
+    EXPECT_EQ(stored.lock, lock) << c.name;
+    EXPECT_EQ(t.Has(u"lock"), lock) << c.name;
+    if (lock) EXPECT_EQ(t.Dword(u"lock"), 1u) << c.name;
+    for (const std::u16string& write : c.writes)
+      if (write == u"set type") EXPECT_EQ(t.Dword(u"type"), static_cast<uint32_t>(stored.type)) << c.name;
     EXPECT_EQ(stored.interval, c.on ? std::stoi(std::string(c.interval.begin(), c.interval.end()))
                                     : 5)
         << c.name;
@@ -732,6 +856,100 @@ TEST_F(RegistrationTest, AFailedTypeWriteIsTriedAgain) {
   EXPECT_EQ(Messages(), std::vector<int>{IDS_REMOVAL_UPDATED});
   EXPECT_EQ(Dword(u"type"), 1u);
   EXPECT_TRUE(HasRunValue());
+}
+
+// "lock" is read as "type" and "interval" are: exactly 4 bytes, of any value
+// type, little-endian; only 1 is a lock, and only beside type 0. Anything
+// else beside type 0 is a plain log off, as a checker that ignores "lock"
+// would act.
+TEST_F(RegistrationTest, TheLookUpTakesLockOnlyAsFourBytesHoldingOneBesideTypeZero) {
+  struct Case {
+    const char* name;
+    int type;
+    uint32_t lockType;  // regtype::kNone: no "lock" value
+    Bytes lockBytes;
+    bool lock;       // the stored flag
+    int selection;   // the entry shown
+    bool force;      // the force box ticked
+  } cases[] = {
+      {"REG_DWORD 1", 0, regtype::kDword, {1, 0, 0, 0}, true, 3, false},
+      {"no lock value", 0, regtype::kNone, {}, false, 0, false},
+      {"REG_DWORD 0", 0, regtype::kDword, {0, 0, 0, 0}, false, 0, false},
+      {"REG_DWORD 2", 0, regtype::kDword, {2, 0, 0, 0}, false, 0, false},
+      {"REG_DWORD 257", 0, regtype::kDword, {1, 1, 0, 0}, false, 0, false},
+      {"REG_DWORD 1 in big-endian order", 0, regtype::kDword, {0, 0, 0, 1}, false, 0, false},
+      {"4 bytes of REG_BINARY holding 1", 0, regtype::kBinary, {1, 0, 0, 0}, true, 3, false},
+      {"one byte 1", 0, regtype::kBinary, {1}, false, 0, false},
+      {"an empty REG_DWORD", 0, regtype::kDword, {}, false, 0, false},
+      {"REG_QWORD 1", 0, regtype::kQword, {1, 0, 0, 0, 0, 0, 0, 0}, false, 0, false},
+      {"REG_SZ \"1\"", 0, regtype::kSz, {'1', 0, 0, 0}, false, 0, false},
+      // The flag is kept as stored, but it is no lock beside another type.
+      {"lock beside forced log off", 0x10, regtype::kDword, {1, 0, 0, 0}, true, 0, true},
+      {"lock beside shut down", 1, regtype::kDword, {1, 0, 0, 0}, true, 1, false},
+      {"lock beside forced reboot", 0x12, regtype::kDword, {1, 0, 0, 0}, true, 2, true},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk", c.type, 5);
+    if (c.lockType != regtype::kNone) t.rig.registry.SetRaw(t.path, u"lock", c.lockType, c.lockBytes);
+    // What an earlier card left in the controls.
+    t.Action(true, 1, true);
+    t.ShowCard();
+    const RemovalSettings& stored = t.rig.program.state.stored;
+    EXPECT_EQ(stored.type, c.type) << c.name;
+    EXPECT_EQ(stored.lock, c.lock) << c.name;
+    EXPECT_EQ(IsLockAction(stored), c.selection == 3) << c.name;
+    EXPECT_TRUE(t.view.At(IDC_REMOVAL_ON).checked) << c.name;
+    EXPECT_EQ(t.view.At(IDC_REMOVAL_ACTION).selection, c.selection) << c.name;
+    EXPECT_EQ(t.view.At(IDC_FORCE).checked, c.force) << c.name;
+    EXPECT_EQ(t.view.At(IDC_FORCE).enabled, c.selection != 3) << c.name;
+    EXPECT_TRUE(t.view.At(IDC_REMOVAL_ACTION).enabled) << c.name;
+    // Registered again as shown: the same action, nothing to write.
+    t.Fill(u"", u"", u"bob", u"PC", u"desk");
+    t.Press();
+    EXPECT_EQ(t.Messages(), std::vector<int>{IDS_NOTHING_CHANGED}) << c.name;
+    EXPECT_THAT(t.Writes(), IsEmpty()) << c.name;
+  }
+}
+
+// The update without password between lock and log off: only "lock" changes,
+// the autostart value is not touched, and it is a change of action, which
+// only the logged-on user may make.
+TEST_F(RegistrationTest, UpdateBetweenLockAndLogOff) {
+  struct Case {
+    const char* name;
+    bool lockBefore;
+    int entry;
+    std::u16string user;
+    std::vector<int> messages;
+    std::vector<std::u16string> writes;
+    bool lockAfter;
+  } cases[] = {
+      {"log off to lock", false, 3, u"alice", {IDS_REMOVAL_UPDATED}, {u"set lock"}, true},
+      {"lock to log off", true, 0, u"alice", {IDS_REMOVAL_UPDATED}, {u"delete lock"}, false},
+      {"log off to lock for another user", false, 3, u"bob", {IDS_NOT_OWNER}, {}, false},
+      {"lock to log off for another user", true, 0, u"bob", {IDS_NOT_OWNER}, {}, true},
+      {"lock kept for another user", true, 3, u"bob", {IDS_NOTHING_CHANGED}, {}, true},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk", 0, 5);
+    if (c.lockBefore) t.rig.registry.SetDword(t.path, u"lock", 1);
+    t.rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, u"as it was");
+    t.rig.system.checkerWindows = 1;
+    t.ShowCard();
+    t.Fill(u"", u"", c.user, u"PC", u"desk");
+    t.Action(true, c.entry);
+    t.Press();
+    EXPECT_EQ(t.Messages(), c.messages) << c.name;
+    EXPECT_EQ(t.Writes(), c.writes) << c.name;
+    EXPECT_EQ(t.Has(u"lock"), c.lockAfter) << c.name;
+    EXPECT_EQ(t.Dword(u"type"), 0u) << c.name;
+    std::u16string run;
+    EXPECT_TRUE(t.rig.registry.GetString(RegRoot::CurrentUser, kRunKey, kRunValue, &run));
+    EXPECT_EQ(run, u"as it was") << c.name;
+    EXPECT_EQ(t.rig.system.checkerWindows, 1) << c.name;
+  }
 }
 
 // --------------------------------------------------- update without password
@@ -1089,15 +1307,23 @@ TEST(RemovalControlsTest, ReadRemovalChoiceMapsTheControls) {
       {"shut down forced every 10 s", true, 1, true, u"10", 1, {0x11, 10}},
       {"reboot", true, 2, false, u"1", 1, {2, 1}},
       {"forced reboot, interval 0", true, 2, true, u"0", 1, {0x12, 0}},
-      {"no selection", true, -1, false, u"5", 0, {7, 7}},
+      {"no selection", true, -1, false, u"5", 0, {7, 7, true}},
+      {"lock", true, 3, false, u"5", 1, {0, 5, true}},
+      {"lock is never forced", true, 3, true, u"2", 1, {0, 2, true}},
+      {"lock off", false, 3, false, u"5", 1, {-1, 5}},
+      {"past the last entry", true, 4, false, u"5", 0, {7, 7, true}},
   };
   for (const Case& c : cases) {
     Desk t;
-    t.rig.program.state.choice = {7, 7};
+    t.rig.program.state.choice = {7, 7, true};
     t.Action(c.on, c.entry, c.force, c.interval);
+    // An entry the list does not hold, as a broken list could report it.
+    t.view.At(IDC_REMOVAL_ACTION).items.resize(5);
+    t.view.At(IDC_REMOVAL_ACTION).selection = c.entry;
     EXPECT_EQ(ReadRemovalChoice(t.rig.program, t.view), c.result) << c.name;
     EXPECT_EQ(t.rig.program.state.choice.type, c.choice.type) << c.name;
     EXPECT_EQ(t.rig.program.state.choice.interval, c.choice.interval) << c.name;
+    EXPECT_EQ(t.rig.program.state.choice.lock, c.choice.lock) << c.name;
   }
   for (int missing : {IDC_REMOVAL_ON, IDC_REMOVAL_ACTION, IDC_FORCE, IDC_INTERVAL}) {
     Desk t;
@@ -1114,27 +1340,33 @@ TEST(RemovalControlsTest, ShowRemovalSettingsForEachStoredType) {
     int selection;  // before: 1
     bool enabled;
     std::u16string interval;  // before: "5"
+    bool lock = false;        // the stored flag
   } cases[] = {
       {-1, false, true, 1, false, u"5"},  // contents stay as they were
       {0, true, false, 0, true, u"42"},
       {0x11, true, true, 1, true, u"42"},
       {0x12, true, true, 2, true, u"42"},
       {8, true, false, 1, true, u"42"},  // not written by this program
+      {0, true, false, 3, true, u"42", true},  // lock: the force box off and unticked
+      {0x10, true, true, 0, true, u"42", true},  // no lock beside another type
+      {2, true, false, 2, true, u"42", true},
+      {-1, false, true, 1, false, u"5", true},
   };
   for (const Case& c : cases) {
     Desk t;
     t.view.At(IDC_REMOVAL_ON).checked = !c.on;
     t.view.At(IDC_FORCE).checked = true;
     t.view.At(IDC_REMOVAL_ACTION).selection = 1;
-    t.rig.program.state.stored = {c.type, 42};
+    t.rig.program.state.stored = {c.type, 42, c.lock};
     ShowRemovalSettings(t.rig.program, t.view);
     EXPECT_TRUE(t.view.At(IDC_REMOVAL_ON).enabled) << c.type;
     EXPECT_EQ(t.view.At(IDC_REMOVAL_ON).checked, c.on) << c.type;
     EXPECT_EQ(t.view.At(IDC_FORCE).checked, c.force) << c.type;
     EXPECT_EQ(t.view.At(IDC_REMOVAL_ACTION).selection, c.selection) << c.type;
     EXPECT_EQ(t.view.At(IDC_INTERVAL).text, c.interval) << c.type;
-    for (int id : {IDC_REMOVAL_ACTION, IDC_FORCE, IDC_INTERVAL_LABEL, IDC_INTERVAL})
+    for (int id : {IDC_REMOVAL_ACTION, IDC_INTERVAL_LABEL, IDC_INTERVAL})
       EXPECT_EQ(t.view.At(id).enabled, c.enabled) << c.type << " control " << id;
+    EXPECT_EQ(t.view.At(IDC_FORCE).enabled, c.enabled && c.selection != 3) << c.type;
     EXPECT_TRUE(t.view.At(IDC_SECONDS_LABEL).enabled);
   }
 }
@@ -1157,7 +1389,7 @@ TEST(RemovalControlsTest, FirstEntryIsSignOutFromBuild22000) {
     AddMainDialogControls(view);
     FillRemovalList(rig.program, view);
     EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).items,
-              (std::vector<std::u16string>{c.first, u"シャットダウン", u"リブート"}))
+              (std::vector<std::u16string>{c.first, u"シャットダウン", u"リブート", u"ロック"}))
         << c.version.build;
     EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).selection, 0);
     EXPECT_EQ(view.At(IDC_INTERVAL).text, u"5");
@@ -1217,6 +1449,36 @@ TEST_F(RegistrationTest, WhatIsWrittenIsWhatTheCheckerAndTheLayoutExpect) {
   EXPECT_EQ(std::u16string(checker.recordUser), u"alice");
   EXPECT_EQ(checker.removalType, 0x12u);
   EXPECT_EQ(checker.periodMs, 7000u);
+}
+
+// A record written with lock, read by the checker's reader, which knows
+// nothing of "lock": removal type 0, a plain log off. A checker older than
+// lock therefore ends the session rather than doing nothing.
+TEST_F(RegistrationTest, ALockRecordIsALogOffToACheckerThatIgnoresLock) {
+  Fill(u"pw", u"pw", u"alice", u"PC", u"desk");
+  Action(true, 3, true, u"4");
+  Press();
+  ASSERT_EQ(Messages(), std::vector<int>{IDS_WRITTEN});
+  FakeRegistry::Value type, lock;
+  ASSERT_TRUE(rig.registry.GetValue(path, u"type", &type));
+  ASSERT_TRUE(rig.registry.GetValue(path, u"lock", &lock));
+  EXPECT_EQ(type.type, regtype::kDword);
+  EXPECT_EQ(type.bytes, (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(lock.type, regtype::kDword);
+  EXPECT_EQ(lock.bytes, (Bytes{1, 0, 0, 0}));
+
+  FakePoller poller;
+  poller.PutCard(kCard);
+  FakeSystem account;
+  FakeSession session;
+  FakeDebugOutput debug;
+  FakeWatchWindow window;
+  Checker checker(poller, rig.registry, account, session, debug, window);
+  ASSERT_EQ(poller.Poll(), 1);
+  EXPECT_EQ(ReadCheckerRecord(checker), 1);
+  EXPECT_EQ(checker.removalType, 0u);  // EWX_LOGOFF, without force
+  EXPECT_FALSE(NeedsShutdownPrivilege(checker.removalType));
+  EXPECT_EQ(checker.periodMs, 4000u);
 }
 
 TEST(RegisterFieldsTest, TheFieldsAreWipedWhenTheyGo) {

@@ -19,6 +19,9 @@
 #   no-autostart  the Run key cannot be created (its parent made volatile):
 #              176 with the warning icon for the registration and for the
 #              update; switched off, 168 and the running checker closed
+#   lock       register with ロック: "type" 0 then "lock" 1, the force box
+#              disabled while ロック is picked; switched to ログオフ on the
+#              update, "lock" is deleted and nothing else written
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -113,7 +116,7 @@ records_in() { grep -cF "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brindle\\Orvane\\" "$1";
 # its own values on a first start): the numbers as 32-bit hex, as the relay
 # prints 64-bit registers.
 set_value_calls() {  # set_value_calls LOG
-  sed -n 's/.*Call advapi32\.RegSetValueExW([0-9a-f]*,[0-9a-f]* L"\(data\|comment\|type\|interval\|OrvaneChecker\)",[0-9a-f]*,\([0-9a-f]*\),[0-9a-f]*,\([0-9a-f]*\)) ret=.*/\1 \2 \3/p' "$1" |
+  sed -n 's/.*Call advapi32\.RegSetValueExW([0-9a-f]*,[0-9a-f]* L"\(data\|comment\|type\|lock\|interval\|OrvaneChecker\)",[0-9a-f]*,\([0-9a-f]*\),[0-9a-f]*,\([0-9a-f]*\)) ret=.*/\1 \2 \3/p' "$1" |
     while read -r name type count; do
       printf '%s %08x %08x\n' "$name" $((0x$type & 0xffffffff)) $((0x$count & 0xffffffff))
     done
@@ -366,6 +369,46 @@ case $case in
     same_or_fail "MessageBoxW owner and style" "$boxes" "$(printf '%s\n' '00000000 00000030' '00000000 00000030' '00000000 00000000')"
     [ -s "$UI_OUT/no-autostart.png" ] || ui_fail "no screenshot no-autostart.png"
     echo "PASS no-autostart: 176 with the warning icon for the registration and the update; switched off, 168 and the checker closed"
+    ;;
+  lock)
+    ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1
+    ui_run reg delete "$RUN_KEY" /v OrvaneChecker /f >/dev/null 2>&1
+    checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
+    UI_RELAY="$UI_RELAY;advapi32.RegDeleteValueW;kernelbase.RegDeleteValueW" ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive lock.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    cp "$UI_OUT/program.log" "$UI_OUT/register.log"
+    # "lock" right after "type", REG_DWORD with four bytes, before the
+    # autostart value.
+    same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/register.log" | cut -d' ' -f1,2,3 | grep -v '^data \|^comment ')" \
+      "$(printf '%s\n' "type 00000004 00000004" "lock 00000004 00000004" \
+        "OrvaneChecker 00000001 $(printf %08x $((2 * (${#checker_path} + 2))))" "interval 00000004 00000004")"
+    same_or_fail "first writes" "$(set_value_calls "$UI_OUT/register.log" | cut -d' ' -f1 | head -2 | tr '\n' ' ')" "data comment "
+    export_key "$ORVANE_KEY" "$UI_OUT/lock.reg" || ui_fail "no Orvane key after the registration"
+    record_path=$(record_path_in "$UI_OUT/lock.reg")
+    # Log off for "type", never with force: a checker that ignores "lock" logs off.
+    same_or_fail "type, lock, interval" \
+      "$(value_in "$UI_OUT/lock.reg" type) $(value_in "$UI_OUT/lock.reg" lock) $(value_in "$UI_OUT/lock.reg" interval)" \
+      "dword:00000000 dword:00000001 dword:00000001"
+    same_or_fail "Run value" "$(run_value_text)" "\"$checker_path\""
+    for shot in setting-lock setting-lock-list; do
+      [ -s "$UI_OUT/$shot.png" ] || ui_fail "no screenshot $shot.png"
+    done
+
+    UI_RELAY="$UI_RELAY;advapi32.RegDeleteValueW;kernelbase.RegDeleteValueW" ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive lock-logoff.ui || ui_fail "driver exit code $?"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
+    # Only "lock" deleted: no value set, the Run value untouched.
+    same_or_fail "RegSetValueExW calls after the switch" "$(set_value_calls "$UI_OUT/program.log")" ""
+    deleted=$(sed -n 's/.*Call advapi32\.RegDeleteValueW([0-9a-f]*,[0-9a-f]* L"\([^"]*\)").*/\1/p' "$UI_OUT/program.log" | tr '\n' ' ')
+    same_or_fail "RegDeleteValueW calls after the switch" "$deleted" "lock "
+    stored_text HKLM "$record_path" lock >"$UI_OUT/lock-after.txt"
+    same_or_fail "lock after the switch" "$(cat "$UI_OUT/lock-after.txt")" ""
+    same_or_fail "type after the switch" "$(stored_text HKLM "$record_path" type)" "dword:00000000"
+    same_or_fail "Run value after the switch" "$(run_value_text)" "\"$checker_path\""
+    echo "PASS lock: registered with lock (type 0 then lock 1, force disabled); switched to log off, only lock deleted"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac

@@ -77,7 +77,7 @@ initial_state() {
 text target "$computer"
 text user "$user"
 text interval "5"
-combo-items action "ログオフ" "シャットダウン" "リブート"
+combo-items action "ログオフ" "シャットダウン" "リブート" "ロック"
 combo-selected action "ログオフ"
 disabled target
 disabled user
