@@ -111,7 +111,6 @@ int StartWatch(Checker& checker) {
   return 1;
 }
 
-bool IsLockRecord(uint32_t type, uint32_t lock) { return type == 0 && lock == kLockValue; }
 
 void WatchTick(Checker& checker) {
   if (checker.poller.Poll() != 0 && checker.poller.Identity() == checker.saved) {

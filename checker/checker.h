@@ -79,9 +79,6 @@ extern const char16_t kLineOtherUser[];       // "user != login_user\n"
 extern const char16_t kLineShutdown[];        // "shutdown\n"
 extern const char16_t kLineLock[];            // "lock\n"
 
-// The "lock" value that asks for a lock instead of a log off.
-constexpr uint32_t kLockValue = 1;
-
 struct Checker {
   Checker(CardPoller& p, RegistryPort& r, SystemPort& s, SessionPort& e, DebugOutputPort& d,
           WatchWindowPort& w, WaitPort& t)
@@ -119,10 +116,6 @@ uint32_t PeriodFromInterval(uint32_t interval);
 // Reads removal type, lock, check period and record user of the polled
 // card's record; 1 when "data" was read and decoded.
 int ReadCheckerRecord(Checker& checker);
-// True when a record's "type" and "lock" ask for a lock: "lock" is exactly 1
-// and "type" a plain, unforced log off (0). Beside any other type "lock" is
-// ignored, so that type's action stays what it was.
-bool IsLockRecord(uint32_t type, uint32_t lock);
 // One timer tick: the saved card still there; or, for a lock record, "lock\n"
 // and LockWorkstation once per removal (again at the next tick if the lock
 // failed); or "shutdown\n" and EndSession at every tick.

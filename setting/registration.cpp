@@ -120,7 +120,7 @@ void LookUpRecord(SettingProgram& program, DialogView& view) {
   // Read as "type" and "interval" are: any 4 bytes count, whatever the value
   // type; only 1 is a lock, and only beside type 0 (IsLockAction).
   state.stored.lock =
-      ReadDwordValue(program.ports.registry, key.handle(), names::kLock, 0) == 1;
+      ReadDwordValue(program.ports.registry, key.handle(), names::kLock, 0) == kLockValue;
 }
 
 int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16_t* password,

@@ -68,14 +68,16 @@ bool RemoveAutostart(SettingProgram& program, RegKeyHandle runKey) {
 // "lock" as the choice wants it: 1, or no value at all. A value already
 // gone (removed by hand) is the wanted state.
 bool WriteLock(RegistryPort& registry, RegKeyHandle key, bool lock) {
-  if (lock) return WriteDword(registry, key, names::kLock, 1) == RegResult::Ok;
+  if (lock) return WriteDword(registry, key, names::kLock, kLockValue) == RegResult::Ok;
   const RegResult r = registry.DeleteValue(key, names::kLock);
   return r == RegResult::Ok || r == RegResult::NotFound;
 }
 
 }  // namespace
 
-bool IsLockAction(const RemovalSettings& settings) { return settings.type == 0 && settings.lock; }
+bool IsLockAction(const RemovalSettings& settings) {
+  return IsLockRecord(static_cast<uint32_t>(settings.type), settings.lock ? kLockValue : 0);
+}
 
 bool SameRemovalAction(const RemovalSettings& a, const RemovalSettings& b) {
   return a.type == b.type && IsLockAction(a) == IsLockAction(b);

@@ -181,6 +181,8 @@ LoginDataResult ReadLoginRecord(RegistryPort& registry, const CardIdentity& iden
   return ReadLoginData(registry, key.handle(), identity, permuted, limit, out);
 }
 
+bool IsLockRecord(uint32_t type, uint32_t lock) { return type == 0 && lock == kLockValue; }
+
 uint32_t ReadDwordValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
                         uint32_t fallback) {
   unsigned char bytes[4] = {};

@@ -17,6 +17,9 @@ constexpr int kTextSize = 260;             // 259 code units and a terminator
 constexpr uint32_t kMaxLoginData = 256;    // largest "data" any reader accepts
 constexpr uint32_t kNoRemovalAction = 0xFFFFFFFFu;
 constexpr uint32_t kDefaultInterval = 5;
+// "lock" = 1 beside "type" 0 asks for a lock instead of a log off; stored so,
+// a reader that knows nothing of "lock" still logs the user off.
+constexpr uint32_t kLockValue = 1;
 // The longest description whose comment fits the readers' 260 code units
 // (19 characters of time and a space before it).
 constexpr int kMaxDescriptionLength = 239;
@@ -71,6 +74,10 @@ LoginDataResult ReadLoginRecord(RegistryPort& registry, const CardIdentity& iden
 
 // "type" and "interval" of an open key; fallback when the query fails or the
 // value is not exactly 4 bytes. The registry type is not examined.
+// True when a record's "type" and "lock" ask for a lock: "lock" is exactly 1
+// and "type" a plain, unforced log off (0). Beside any other type "lock" is
+// ignored, so that type's action stays what it was.
+bool IsLockRecord(uint32_t type, uint32_t lock);
 uint32_t ReadDwordValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
                         uint32_t fallback);
 

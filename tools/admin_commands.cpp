@@ -89,8 +89,9 @@ std::u16string RecordPath(const std::u16string& name) {
   return std::u16string(names::kOrvaneKey) + u'\\' + name;
 }
 
-std::string RemovalWords(uint32_t type) {
+std::string RemovalWords(uint32_t type, uint32_t lock) {
   if (type == kNoRemovalAction) return "none";
+  if (IsLockRecord(type, lock)) return "lock";
   std::string words;
   switch (type & ~kForceIfHung) {
     case 0: words = "log off"; break;
@@ -132,6 +133,7 @@ struct RecordFacts {
   uint32_t dataType = 0;
   uint32_t dataSize = 0;
   uint32_t type = kNoRemovalAction;
+  uint32_t lock = 0;
   uint32_t interval = kDefaultInterval;
   bool intervalStored = false;
   bool openable = true;
@@ -173,6 +175,7 @@ RecordFacts ReadRecordFacts(RegistryPort& registry, const std::u16string& name) 
                                    facts.dataSize);
   facts.hasData = data == RegResult::Ok || data == RegResult::MoreData;
   facts.type = ReadDwordValue(registry, key.handle(), names::kType, kNoRemovalAction);
+  facts.lock = ReadDwordValue(registry, key.handle(), names::kLock, 0);
   facts.interval = ReadDwordValue(registry, key.handle(), names::kInterval, kDefaultInterval);
   facts.intervalStored =
       ValueSize(registry, key.handle(), names::kInterval, type, size) == RegResult::Ok && size == 4;
@@ -258,7 +261,7 @@ void WriteRecordBlock(const RecordFacts& facts, TextSink& out) {
     block += "    description: " +
            (facts.hasComment && !facts.commentTooLong ? Utf8(facts.comment.description)
                                                       : std::string("-")) + "\n";
-    block += "    removal: " + RemovalWords(facts.type) + "\n";
+    block += "    removal: " + RemovalWords(facts.type, facts.lock) + "\n";
     block += "    interval: " + std::to_string(facts.interval) + " s" +
            (facts.intervalStored ? "" : " (default)") + "\n";
     block += "    data: " + (facts.hasData ? std::to_string(facts.dataSize) + " bytes " +

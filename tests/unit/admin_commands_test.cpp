@@ -123,6 +123,21 @@ const RecordCase kRecordCases[] = {
        GoodRecord(r, p.substr(p.rfind(u'\\') + 1));
        r.SetDword(p, u"type", 7);
      }, {"    removal: unknown (type 0x00000007)", "    flags: none"}},
+    {"Lock", [](FakeRegistry& r, const std::u16string& p) {
+       GoodRecord(r, p.substr(p.rfind(u'\\') + 1));
+       r.SetDword(p, u"type", 0);
+       r.SetDword(p, u"lock", 1);
+     }, {"    removal: lock", "    flags: none"}},
+    {"LockBesideAnotherTypeIsNoLock", [](FakeRegistry& r, const std::u16string& p) {
+       GoodRecord(r, p.substr(p.rfind(u'\\') + 1));
+       r.SetDword(p, u"type", 0x10);
+       r.SetDword(p, u"lock", 1);
+     }, {"    removal: log off, forced"}},
+    {"LockOtherThanOneIsNoLock", [](FakeRegistry& r, const std::u16string& p) {
+       GoodRecord(r, p.substr(p.rfind(u'\\') + 1));
+       r.SetDword(p, u"type", 0);
+       r.SetDword(p, u"lock", 2);
+     }, {"    removal: log off"}},
     {"TypeNotFourBytes", [](FakeRegistry& r, const std::u16string& p) {
        GoodRecord(r, p.substr(p.rfind(u'\\') + 1));
        r.SetRaw(p, u"type", regtype::kDword, {1, 0});

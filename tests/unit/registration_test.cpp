@@ -606,9 +606,14 @@ TEST_F(RegistrationTest, RemovalWritesFollowTheChange) {
     EXPECT_EQ(stored.type, !c.on ? -1 : lock ? 0 : (c.entry | (c.force ? 0x10 : 0))) << c.name;
     EXPECT_EQ(stored.lock, lock) << c.name;
     EXPECT_EQ(t.Has(u"lock"), lock) << c.name;
-    if (lock) EXPECT_EQ(t.Dword(u"lock"), 1u) << c.name;
-    for (const std::u16string& write : c.writes)
-      if (write == u"set type") EXPECT_EQ(t.Dword(u"type"), static_cast<uint32_t>(stored.type)) << c.name;
+    if (lock) {
+      EXPECT_EQ(t.Dword(u"lock"), 1u) << c.name;
+    }
+    for (const std::u16string& write : c.writes) {
+      if (write == u"set type") {
+        EXPECT_EQ(t.Dword(u"type"), static_cast<uint32_t>(stored.type)) << c.name;
+      }
+    }
     EXPECT_EQ(stored.interval, c.on ? std::stoi(std::string(c.interval.begin(), c.interval.end()))
                                     : 5)
         << c.name;
@@ -1473,7 +1478,8 @@ TEST_F(RegistrationTest, ALockRecordIsALogOffToACheckerThatIgnoresLock) {
   FakeSession session;
   FakeDebugOutput debug;
   FakeWatchWindow window;
-  Checker checker(poller, rig.registry, account, session, debug, window);
+  FakeWait wait;
+  Checker checker(poller, rig.registry, account, session, debug, window, wait);
   ASSERT_EQ(poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(checker.removalType, 0u);  // EWX_LOGOFF, without force

@@ -747,7 +747,9 @@ TEST(SoundPaths, ABrowsedFileGoesThroughTheSameRules) {
     d.dialog.OnCommand(d.view, IDC_SOUND_BROWSE, 0);
     EXPECT_EQ(d.view.At(IDC_SOUND_FILE).text, c.allowed ? c.path : u"before");
     ASSERT_EQ(d.rig.messages.shown.size(), c.allowed ? 0u : 1u);
-    if (!c.allowed) EXPECT_EQ(d.rig.messages.shown[0].text, StringText(IDS_SOUND_FILE_MISSING));
+    if (!c.allowed) {
+      EXPECT_EQ(d.rig.messages.shown[0].text, StringText(IDS_SOUND_FILE_MISSING));
+    }
   }
 }
 
