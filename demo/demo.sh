@@ -58,7 +58,10 @@ echo "\$ orvane-card.exe records"
 ui_run "$bin/orvane-card.exe" records | tr -d '\r' | sed 's/^/  /'
 
 step "OrvaneChecker, started as the Run value says, watches the card"
-checker=$(ui_run winepath -u "$run_value" 2>/dev/null | tr -d '\r')
+# The value is a quoted command line, as Windows runs it at logon.
+run_path=${run_value#\"}; run_path=${run_path%\"}
+[ "\"$run_path\"" = "$run_value" ] || die "the Run value $run_value is not a quoted path"
+checker=$(ui_run winepath -u "$run_path" 2>/dev/null | tr -d '\r')
 [ -f "$checker" ] || die "the Run value points to $run_value, which does not exist"
 UI_RELAY='user32.ExitWindowsEx' UI_WINEDEBUG='warn+seh' ui_start "$checker"
 ui_run "$bin/orvane-close-checker.exe" --find 30000 >/dev/null || die "the checker's window did not appear"

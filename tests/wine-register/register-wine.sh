@@ -374,7 +374,8 @@ case $case in
     ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1
     ui_run reg delete "$RUN_KEY" /v OrvaneChecker /f >/dev/null 2>&1
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
-    UI_RELAY="$UI_RELAY;advapi32.RegDeleteValueW;kernelbase.RegDeleteValueW" ui_start "$UI_BIN/OrvaneSetting.exe"
+    lock_relay="$UI_RELAY;advapi32.RegDeleteValueW;kernelbase.RegDeleteValueW;user32.LockWorkStation"
+    UI_RELAY=$lock_relay ui_start "$UI_BIN/OrvaneSetting.exe"
     drive lock.ui || ui_fail "driver exit code $?"
     ui_wait_exit 10; rc=$?
     [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
@@ -396,7 +397,39 @@ case $case in
       [ -s "$UI_OUT/$shot.png" ] || ui_fail "no screenshot $shot.png"
     done
 
-    UI_RELAY="$UI_RELAY;advapi32.RegDeleteValueW;kernelbase.RegDeleteValueW" ui_start "$UI_BIN/OrvaneSetting.exe"
+    # The checker, started from the Run value, locks when the card leaves and
+    # never ends the session. Wine's LockWorkStation refuses (FALSE), so the
+    # checker asks again at each tick while the card is away; with the card
+    # back it asks nothing, and a second removal locks again.
+    start_checker_from_run_value
+    sleep 1.5  # a tick or more with the card present
+    same_or_fail "checker lines with the card present" "$(checker_lines)" ""
+    locks() { grep -c 'Call user32\.LockWorkStation' "$UI_OUT/checker.log"; }
+    wait_locks_above() {  # wait_locks_above N: up to 5 s for more than N calls
+      local i
+      for ((i = 0; i < 100; ++i)); do [ "$(locks)" -gt "$1" ] && return 0; sleep 0.05; done
+      ui_fail "no LockWorkStation within 5 s of taking the card away (lines [$(checker_lines)])"
+    }
+    same_or_fail "LockWorkStation calls with the card present" "$(locks)" 0
+    remove_card
+    wait_locks_above 0
+    present_card
+    sleep 1.5  # the tick that finds the card back
+    back=$(locks)
+    sleep 2.5
+    same_or_fail "LockWorkStation calls while the card is back" "$(locks)" "$back"
+    remove_card
+    wait_locks_above "$back"
+    ! grep -q 'Call user32\.ExitWindowsEx' "$UI_OUT/checker.log" || ui_fail "ExitWindowsEx from a lock record"
+    ! grep -q 'Call [a-z0-9]*\.AdjustTokenPrivileges' "$UI_OUT/checker.log" || ui_fail "a privilege asked for a lock"
+    lines=$(checker_lines | sort -u)
+    same_or_fail "checker lines of a lock record" "$lines" 'lock\n'
+    present_card
+    ui_run "$UI_BIN/orvane-close-checker.exe" 2000 >/dev/null 2>&1
+    wait_checker_exit 5; rc=$?
+    [ $rc -eq 0 ] || ui_fail "the lock checker ended with $rc after WM_CLOSE"
+
+    UI_RELAY=$lock_relay ui_start "$UI_BIN/OrvaneSetting.exe"
     drive lock-logoff.ui || ui_fail "driver exit code $?"
     ui_wait_exit 10; rc=$?
     [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc"
@@ -408,7 +441,18 @@ case $case in
     same_or_fail "lock after the switch" "$(cat "$UI_OUT/lock-after.txt")" ""
     same_or_fail "type after the switch" "$(stored_text HKLM "$record_path" type)" "dword:00000000"
     same_or_fail "Run value after the switch" "$(run_value_text)" "\"$checker_path\""
-    echo "PASS lock: registered with lock (type 0 then lock 1, force disabled); switched to log off, only lock deleted"
+    # Now a plain log off: the checker ends the session when the card leaves
+    # (ExitWindowsEx ends every process of the Wine session: the last step).
+    start_checker_from_run_value
+    remove_card
+    for ((i = 0; i < 100; ++i)); do
+      grep -q 'Call user32\.ExitWindowsEx' "$UI_OUT/checker.log" && break
+      sleep 0.05
+    done
+    call=$(sed -n 's/.*Call user32\.ExitWindowsEx(\([0-9a-f]*\),\([0-9a-f]*\)).*/\1 \2/p' "$UI_OUT/checker.log" | head -1)
+    same_or_fail "ExitWindowsEx after the switch to log off" "$call" "00000000 00000000"
+    ! grep -q 'Call user32\.LockWorkStation' "$UI_OUT/checker.log" || ui_fail "LockWorkStation after the switch to log off"
+    echo "PASS lock: registered with lock (type 0 then lock 1, force disabled); the checker from the Run value locked at each removal, never ExitWindowsEx; switched to log off, only lock deleted, and a removal then called ExitWindowsEx(0)"
     ;;
   *) echo "unknown case $case"; exit 2 ;;
 esac
