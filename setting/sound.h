@@ -34,16 +34,6 @@ void UpdateSoundControls(DialogView& view, int index);
 // The text after the last '.', empty when a '\', '/' or ':' comes first
 // (scanning back to the second character), else the whole text. Points into path.
 const char16_t* FileExtension(const char16_t* path);
-// The logon component opens the stored file as SYSTEM at the logon screen,
-// so only a plain full path on a local drive is taken: "X:\" and then
-// components separated by single backslashes, at most 259 characters. No
-// UNC, device or namespace path (anything starting "\\"), no drive-relative
-// or relative path, no forward slash, no second colon (a stream), no
-// wildcard (* ? < > "), no '|' or control character, no empty, "." or ".."
-// component, no component ending in a dot or a space (Windows drops those,
-// so another file would be opened than the one named) and no DOS device
-// name (CON, NUL, COM1, ...) as a component. Only the text is looked at.
-bool IsAllowedSoundPath(const char16_t* path);
 // An allowed path (asked first, so that a path that is refused is never
 // probed) naming an existing file, not a folder.
 bool SoundFileExists(SettingProgram& program, const char16_t* path);

@@ -7,6 +7,7 @@
 #include "platform/utf.h"
 #include "store/login_record.h"
 #include "store/shared_names.h"
+#include "store/sound_path.h"
 #include "tools/cli_common.h"
 
 namespace orvane {
@@ -444,6 +445,11 @@ int RunDoctor(DoctorEnvironment& env, TextSink& out) {
                                ", which neither program knows: no sound plays.");
     } else if (!haveFile || file.empty()) {
       report.Warn("sound", "a recognition sound is on, but no readable file is set: no sound plays.");
+    } else if (!IsAllowedSoundPath(file.c_str())) {
+      // Never probed: looking a UNC path up already sends credentials to it.
+      report.Warn("sound", "the sound file " + Utf8(file) +
+                               " is not a full path on a local drive: the settings program "
+                               "refuses it and does not play it.");
     } else if (!env.files.FileExists(file.c_str())) {
       report.Warn("sound", "the sound file " + Utf8(file) + " does not exist: no sound plays.");
     } else {

@@ -464,13 +464,23 @@ const DoctorCase kDoctorCases[] = {
        r.reg.SetDword(kRoot + u"\\sound", u"flag", 1);
        r.reg.SetString(kRoot + u"\\sound", u"file", u"C:\\a.wav\r\nOK   card: fine");
        r.files.files.insert(u"C:\\a.wav\r\nOK   card: fine");
-     }, "OK   sound: plays C:\\a.wav\\r\\nOK   card: fine when a card is recognised.", kAdminFailures},
+     }, "WARN sound: the sound file C:\\a.wav\\r\\nOK   card: fine is not a full path", kAdminFailures},
     {"RemovalActionWithoutRunValue", [](DoctorRig& r) {
        GoodRecord(r.reg, u"11");
        r.reg.SetDword(kRoot + u"\\11", u"type", 1);
      }, "WARN run-value: no \"OrvaneChecker\" Run value for this user, but a record has a removal action", kAdminFailures},
     {"NoRunValueNoAction", [](DoctorRig& r) { GoodRecord(r.reg, u"11"); },
      "OK   run-value: no \"OrvaneChecker\" Run value, and no record has a removal action.", kAdminFailures},
+    {"SoundFileUnc", [](DoctorRig& r) {
+       r.reg.SetDword(kRoot + u"\\sound", u"flag", 1);
+       r.reg.SetString(kRoot + u"\\sound", u"file", u"\\\\server\\share\\a.wav");
+       r.files.files.insert(u"\\\\server\\share\\a.wav");
+     }, "WARN sound: the sound file \\\\server\\share\\a.wav is not a full path on a local drive", kAdminFailures},
+    {"SoundFilePattern", [](DoctorRig& r) {
+       r.reg.SetDword(kRoot + u"\\sound", u"flag", 1);
+       r.reg.SetString(kRoot + u"\\sound", u"file", u"C:\\ding?.wav");
+       r.files.files.insert(u"C:\\ding.wav");  // what the pattern would find
+     }, "WARN sound: the sound file C:\\ding?.wav is not a full path on a local drive", kAdminFailures},
     {"SoundFileMissing", [](DoctorRig& r) {
        r.reg.SetDword(kRoot + u"\\sound", u"flag", 2);
        r.reg.SetString(kRoot + u"\\sound", u"file", u"C:\\gone.wav");

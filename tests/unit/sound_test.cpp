@@ -10,6 +10,7 @@
 
 #include "setting/resource.h"
 #include "setting/sound.h"
+#include "store/sound_path.h"
 #include "setting/string_table.h"
 #include "store/shared_names.h"
 #include "tests/fakes/setting_fakes.h"
