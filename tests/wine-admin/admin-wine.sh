@@ -143,7 +143,7 @@ PY
       'WARN type: record 2a5c0e1f has removal type 0x00000003, which the settings program never writes' \
       'WARN interval: record 2a5c0e1f has an interval of 0 s, outside the 1 to 999999 s' \
       "WARN run-value: the Run value $spaced contains a space and is not in double quotes" \
-      'WARN sound: the sound file C:\a.wav\nOK   sound: fine does not exist: no sound plays.'; do
+      'WARN sound: the sound file C:\a.wav\nOK   sound: fine is not a full path on a local drive'; do
       grep -qF -- "$line" <<<"$out" || { echo "FAIL forged: no line '$line'"; echo "$out"; exit 1; }
     done
     if grep -q '^OK   sound' <<<"$out"; then echo "FAIL forged: a forged sound line"; echo "$out"; exit 1; fi
