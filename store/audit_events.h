@@ -33,7 +33,7 @@ constexpr Kind kRemovalSwitchedOn = {1004, EventType::Information, 4};
 constexpr Kind kRemovalSwitchedOff = {1005, EventType::Information, 2};
 constexpr Kind kSoundSaved = {1006, EventType::Information, 4};
 constexpr Kind kRecordWriteFailed = {1101, EventType::Error, 4};
-constexpr Kind kRecordDeleteFailed = {1102, EventType::Error, 4};
+constexpr Kind kRecordDeleteFailed = {1102, EventType::Error, 3};
 constexpr Kind kSoundWriteFailed = {1103, EventType::Error, 3};
 constexpr Kind kAutostartFailed = {1104, EventType::Warning, 4};
 
@@ -42,6 +42,13 @@ constexpr Kind kCheckerArmed = {2001, EventType::Information, 4};
 constexpr Kind kSessionEndRequested = {2002, EventType::Warning, 3};
 constexpr Kind kSessionEndFailed = {2003, EventType::Warning, 4};
 constexpr Kind kPrivilegeFailed = {2004, EventType::Error, 5};
+
+constexpr const Kind* kAll[] = {
+    &kCardRegistered,    &kRecordUpdated,     &kRecordDeleted,      &kRemovalSwitchedOn,
+    &kRemovalSwitchedOff, &kSoundSaved,       &kRecordWriteFailed,  &kRecordDeleteFailed,
+    &kSoundWriteFailed,  &kAutostartFailed,   &kCheckerArmed,       &kSessionEndRequested,
+    &kSessionEndFailed,  &kPrivilegeFailed,
+};
 
 // Reports one event of a kind. Exactly kind.strings strings are passed:
 // a missing one becomes empty, an extra one is left out, so the message
