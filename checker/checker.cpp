@@ -27,11 +27,7 @@ constexpr uint32_t kEwxForceIfHung = 0x10;
 
 // The removal action as the audit trail names it.
 void ActionText(const Checker& checker, char16_t (&out)[kAuditTextSize]) {
-  if (checker.lockOnRemoval) {
-    FormatText(out, kAuditTextSize, u"lock (LockWorkStation)");
-    return;
-  }
-  FormatRemovalAction(checker.removalType, out);
+  FormatRemovalAction(checker.removalType, checker.lockOnRemoval, out);
 }
 
 // One event about the card's absence, unless the same event with the same

@@ -52,7 +52,7 @@ void AuditCardRegistered(SettingProgram& program, const char16_t* user, const ch
   ShownRecordKey(program, key);
   const RemovalSettings& stored = program.state.stored;
   char16_t action[kAuditTextSize];
-  FormatRemovalAction(static_cast<uint32_t>(stored.type), action);
+  FormatRemovalAction(static_cast<uint32_t>(stored.type), stored.lock, action);
   char16_t interval[kAuditTextSize];
   Interval(stored.type, stored.interval, interval);
   events::Report(program.ports.events, events::kCardRegistered,
@@ -74,7 +74,7 @@ void AuditRecordUpdated(SettingProgram& program, unsigned changes, const char16_
              (changes & kChangedInterval) ? u"interval" : u"");
   const RemovalSettings& stored = program.state.stored;
   char16_t action[kAuditTextSize];
-  FormatRemovalAction(static_cast<uint32_t>(stored.type), action);
+  FormatRemovalAction(static_cast<uint32_t>(stored.type), stored.lock, action);
   char16_t interval[kAuditTextSize];
   Interval(stored.type, stored.interval, interval);
   events::Report(program.ports.events, events::kRecordUpdated,
@@ -94,7 +94,8 @@ void AuditRemovalSwitchedOn(SettingProgram& program, const char16_t* runValue) {
   char16_t key[kRecordKeyTextSize];
   ShownRecordKey(program, key);
   char16_t action[kAuditTextSize];
-  FormatRemovalAction(static_cast<uint32_t>(program.state.stored.type), action);
+  FormatRemovalAction(static_cast<uint32_t>(program.state.stored.type), program.state.stored.lock,
+                      action);
   events::Report(program.ports.events, events::kRemovalSwitchedOn,
                  {account, key, action, runValue});
 }

@@ -84,7 +84,8 @@ RegResult RegistryWatch::SetValue(RegKeyHandle key, const char16_t* name, uint32
 
 RegResult RegistryWatch::DeleteValue(RegKeyHandle key, const char16_t* name) {
   const RegResult r = registry_.DeleteValue(key, name);
-  if (r != RegResult::Ok) Failed(PathOf(key), name ? name : u"");
+  // A value already gone is what every caller wanted, never a failure it reports.
+  if (r != RegResult::Ok && r != RegResult::NotFound) Failed(PathOf(key), name ? name : u"");
   return r;
 }
 

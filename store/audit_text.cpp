@@ -1,5 +1,6 @@
 #include "store/audit_text.h"
 
+#include "store/login_record.h"
 #include "store/text_format.h"
 
 namespace orvane {
@@ -21,7 +22,11 @@ struct Hex8 {
 
 }  // namespace
 
-void FormatRemovalAction(uint32_t type, char16_t (&out)[kAuditTextSize]) {
+void FormatRemovalAction(uint32_t type, bool lock, char16_t (&out)[kAuditTextSize]) {
+  if (lock && IsLockRecord(type, kLockValue)) {
+    FormatText(out, kAuditTextSize, u"lock (LockWorkStation)");
+    return;
+  }
   if (type == kNone) {
     FormatText(out, kAuditTextSize, u"none");
     return;

@@ -12,10 +12,11 @@ namespace orvane {
 
 constexpr std::size_t kAuditTextSize = 96;
 
-// "none", or the action in words and its ExitWindowsEx flags, e.g.
+// "none", "lock (LockWorkStation)" for a lock record (lock beside a plain
+// log off), or the action in words and its ExitWindowsEx flags, e.g.
 // "log off, forced (ExitWindowsEx 0x00000010)"; flags the settings program
 // never writes are named as flags only.
-void FormatRemovalAction(uint32_t type, char16_t (&out)[kAuditTextSize]);
+void FormatRemovalAction(uint32_t type, bool lock, char16_t (&out)[kAuditTextSize]);
 // A Win32 error code in decimal, as Windows' documentation lists them.
 void FormatErrorCode(uint32_t code, char16_t (&out)[kAuditTextSize]);
 // An interval in seconds, in decimal.
