@@ -155,9 +155,10 @@ int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16
       style = mb::kIconWarning;
     }
   }
-  if (message == IDS_WRITTEN || message == IDS_NO_AUTOSTART) {
-    AuditCardRegistered(program, user, target, description);
-  }
+  // The login data is in the registry even when a removal setting after it
+  // failed: who enrolled the card must show all the same, with the settings
+  // the record now holds.
+  if (written == WriteResult::Ok) AuditCardRegistered(program, user, target, description);
   if (message == IDS_WRITE_FAILED || message == IDS_NO_AUTOSTART) AuditWriteFailure(program, message);
   ShowMessage(program, message, style);
   return message;

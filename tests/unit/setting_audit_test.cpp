@@ -160,14 +160,18 @@ const Case kCases[] = {
        d.Register();
      },
      {{1101, EventType::Error, {u"alice", kKey, kRecord + u"\\data", u"6"}}}},
-    {"the removal type not written (137)",
+    // The login data is written: the registration shows, with the action
+    // the record holds.
+    {"the removal type not written after the data (137)",
      [](Desk& d) {
        d.rig.registry.FailSetValue(names::kType, RegResult::AccessDenied);
        d.Fill(kPassword);
        d.Action(true);
        d.Register();
      },
-     {{1101, EventType::Error, {u"alice", kKey, kRecord + u"\\type", u"5"}}}},
+     {{1001, EventType::Information,
+       {u"alice", kKey, u"FeliCa", u"desk", u"alice", u"PC", u"none", u"-"}},
+      {1101, EventType::Error, {u"alice", kKey, kRecord + u"\\type", u"5"}}}},
     {"the description updated without password",
      [](Desk& d) {
        d.Registered(false);
@@ -314,9 +318,9 @@ TEST(SettingAuditTest, AFailureMessageNamesOnlyItsOwnWrite) {
   d.Fill(kPassword);
   d.Action(true);
   d.Register();  // 137
-  ASSERT_EQ(d.rig.events.Ids(), (std::vector<uint32_t>{1103, 1101}));
+  ASSERT_EQ(d.rig.events.Ids(), (std::vector<uint32_t>{1103, 1001, 1101}));
   EXPECT_EQ(d.rig.events.events[0].strings[1], kSoundKey + u"\\sync");
-  EXPECT_EQ(d.rig.events.events[1].strings, (Strings{u"alice", kKey, u"-", u"0"}));
+  EXPECT_EQ(d.rig.events.events[2].strings, (Strings{u"alice", kKey, u"-", u"0"}));
 }
 
 }  // namespace
