@@ -146,6 +146,7 @@ int StartWatch(Checker& checker) {
   {
     CardIdentity permuted;
     FormatRecordKey(RecordKeyValue(checker.saved, permuted), checker.recordKey);
+    SecureZero(permuted.data(), permuted.size());  // half of the record's key
   }
   if (!checker.system.UserName(checker.account, kTextSize)) checker.account[0] = 0;
   checker.account[kTextSize - 1] = 0;
