@@ -32,8 +32,8 @@ def events_of(header):
 
 
 def texts_of(mc):
-    """{(id, language): text} as written in the .mc, lines joined by CR LF... as
-    windmc joins them: each source line ends with a line feed."""
+    """{(id, language): text} as written in the .mc, each source line ending
+    with a line feed, as windmc stores it."""
     names = {}
     texts = {}
     lines = open(mc, encoding="utf-8").read().split("\n")
