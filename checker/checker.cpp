@@ -1,5 +1,7 @@
 #include "checker/checker.h"
 
+#include "store/audit_events.h"
+#include "store/audit_text.h"
 #include "store/record_owner.h"
 #include "store/shared_names.h"
 #include "store/text_format.h"
@@ -22,6 +24,38 @@ namespace {
 // off: EWX_FORCE and EWX_FORCEIFHUNG.
 constexpr uint32_t kEwxForce = 0x4;
 constexpr uint32_t kEwxForceIfHung = 0x10;
+
+// The removal action as the audit trail names it.
+void ActionText(const Checker& checker, char16_t (&out)[kAuditTextSize]) {
+  FormatRemovalAction(checker.removalType, checker.lockOnRemoval, out);
+}
+
+// One event about the card's absence, unless the same event with the same
+// code was already logged since the card was last seen.
+void ReportOnce(Checker& checker, const events::Kind& kind, uint32_t code,
+                const char16_t* privilege = nullptr) {
+  if (checker.reportedEvent == kind.id && checker.reportedCode == code) return;
+  checker.reportedEvent = kind.id;
+  checker.reportedCode = code;
+  char16_t action[kAuditTextSize];
+  ActionText(checker, action);
+  char16_t codeText[kAuditTextSize];
+  FormatErrorCode(code, codeText);
+  if (privilege != nullptr) {
+    events::Report(checker.events, kind,
+                   {checker.account, checker.recordKey, action, privilege, codeText});
+  } else {
+    events::Report(checker.events, kind, {checker.account, checker.recordKey, action, codeText});
+  }
+}
+
+void ReportRequest(Checker& checker, bool taken) {
+  if (taken) {
+    ReportOnce(checker, events::kSessionEndRequested, 0);
+  } else {
+    ReportOnce(checker, events::kSessionEndFailed, checker.session.LastError());
+  }
+}
 
 }  // namespace
 
@@ -66,6 +100,7 @@ int ReadCheckerRecord(Checker& checker) {
   checker.lockOnRemoval =
       IsLockRecord(checker.removalType, ReadDwordValue(checker.registry, key.handle(), names::kLock, 0));
   uint32_t interval = ReadDwordValue(checker.registry, key.handle(), names::kInterval, kDefaultInterval);
+  checker.intervalSeconds = interval;
   checker.periodMs = PeriodFromInterval(interval);
   return haveData;
 }
@@ -108,6 +143,20 @@ int StartWatch(Checker& checker) {
   checker.saved = checker.poller.Identity();
   if (!checker.window.Create(checker.periodMs)) return 0;
   checker.armed = true;
+  {
+    CardIdentity permuted;
+    FormatRecordKey(RecordKeyValue(checker.saved, permuted), checker.recordKey);
+    SecureZero(permuted.data(), permuted.size());  // half of the record's key
+  }
+  if (!checker.system.UserName(checker.account, kTextSize)) checker.account[0] = 0;
+  checker.account[kTextSize - 1] = 0;
+  checker.reportedEvent = 0;
+  char16_t action[kAuditTextSize];
+  ActionText(checker, action);
+  char16_t interval[kAuditTextSize];
+  FormatSeconds(checker.intervalSeconds, interval);
+  events::Report(checker.events, events::kCheckerArmed,
+                 {checker.account, checker.recordKey, action, interval});
   return 1;
 }
 
@@ -115,6 +164,7 @@ int StartWatch(Checker& checker) {
 void WatchTick(Checker& checker) {
   if (checker.poller.Poll() != 0 && checker.poller.Identity() == checker.saved) {
     checker.lockedWhileAway = false;
+    checker.reportedEvent = 0;
     return;
   }
   if (checker.lockOnRemoval) {
@@ -124,6 +174,7 @@ void WatchTick(Checker& checker) {
     if (checker.lockedWhileAway) return;
     DebugLine(checker, kLineLock);
     checker.lockedWhileAway = checker.session.LockWorkstation();
+    ReportRequest(checker, checker.lockedWhileAway);
     return;
   }
   DebugLine(checker, kLineShutdown);
@@ -138,9 +189,12 @@ bool NeedsShutdownPrivilege(uint32_t flags) {
 
 void EndSession(Checker& checker) {
   // A plain log off needs no privilege: a missing one must not keep the user on.
-  if (NeedsShutdownPrivilege(checker.removalType) && !checker.session.EnableShutdownPrivilege())
+  if (NeedsShutdownPrivilege(checker.removalType) && !checker.session.EnableShutdownPrivilege()) {
+    ReportOnce(checker, events::kPrivilegeFailed, checker.session.LastError(),
+               u"SeShutdownPrivilege");
     return;
-  checker.session.RequestSessionEnd(checker.removalType);
+  }
+  ReportRequest(checker, checker.session.RequestSessionEnd(checker.removalType));
 }
 
 }  // namespace orvane

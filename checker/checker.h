@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "card/identity.h"
+#include "platform/event_log_port.h"
 #include "platform/registry_port.h"
 #include "platform/system_port.h"
 #include "store/login_record.h"
@@ -81,8 +82,8 @@ extern const char16_t kLineLock[];            // "lock\n"
 
 struct Checker {
   Checker(CardPoller& p, RegistryPort& r, SystemPort& s, SessionPort& e, DebugOutputPort& d,
-          WatchWindowPort& w, WaitPort& t)
-      : poller(p), registry(r), system(s), session(e), debug(d), window(w), wait(t) {}
+          WatchWindowPort& w, WaitPort& t, EventLogPort& l)
+      : poller(p), registry(r), system(s), session(e), debug(d), window(w), wait(t), events(l) {}
 
   CardPoller& poller;
   RegistryPort& registry;
@@ -91,6 +92,7 @@ struct Checker {
   DebugOutputPort& debug;
   WatchWindowPort& window;
   WaitPort& wait;
+  EventLogPort& events;  // the audit trail: armed, card gone, privilege refused
 
   uint32_t removalType = kNoRemovalAction;
   // The record asks to lock the workstation rather than end the session.
@@ -99,7 +101,17 @@ struct Checker {
   // the card to come back and go again.
   bool lockedWhileAway = false;
   uint32_t periodMs = 0;
+  uint32_t intervalSeconds = 0;  // as the record holds it, for the audit trail
   char16_t recordUser[kTextSize] = {};
+  // Once armed, for the audit trail: the logged-on account as Windows names
+  // it (never the user name decrypted from the record) and the record key.
+  char16_t account[kTextSize] = {};
+  char16_t recordKey[kRecordKeyTextSize] = {};
+  // The last event of the card's current absence (0: none yet) and its code:
+  // a request repeated at every tick is logged again only when its outcome
+  // changes, so a long absence does not flood the log.
+  uint32_t reportedEvent = 0;
+  uint32_t reportedCode = 0;
   CardIdentity saved = {};
   bool armed = false;
   char16_t debugLine[kDebugLineSize] = {};

@@ -6,6 +6,7 @@
 #include "checker/checker.h"
 #include "checker/resource.h"
 #include "platform/win32/win_debug.h"
+#include "platform/win32/win_event_log.h"
 #include "platform/win32/win_felica.h"
 #include "platform/win32/win_registry.h"
 #include "platform/win32/win_session.h"
@@ -85,7 +86,8 @@ WinSession g_session;
 WinDebugOutput g_debug;
 Win32WatchWindow g_window;
 SleepWait g_wait;
-Checker g_watch(g_poller, g_registry, g_system, g_session, g_debug, g_window, g_wait);
+WinEventLog g_events;
+Checker g_watch(g_poller, g_registry, g_system, g_session, g_debug, g_window, g_wait, g_events);
 
 }  // namespace
 

@@ -40,6 +40,15 @@ refuse_condition='NOT Installed AND (INSTALLDIR >< ".." OR INSTALLDIR >< "/" OR 
 refuse_message='Orvane installs only into a folder under Program Files, where only administrators can change the programs; [INSTALLDIR] is not one.'
 msibuild "$tmp/orvane.msi" -q "INSERT INTO CustomAction (Action, Type, Target) VALUES ('RefuseInstallDir', 19, '$refuse_message')"
 msibuild "$tmp/orvane.msi" -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RefuseInstallDir', '$refuse_condition', 1001)"
+# The event source: EventMessageFile is REG_EXPAND_SZ, as Event Viewer
+# expects ("#%" in the Registry table; wixl writes REG_SZ), and the key goes
+# with the package (a row named "-" removes it with all its values on
+# uninstall, whatever else a tool may have put there). Without a trailing
+# backslash, as Windows names the key (wixl adds one).
+event_key='SYSTEM\CurrentControlSet\Services\EventLog\Application\Orvane'
+msibuild "$tmp/orvane.msi" -q "UPDATE Registry SET \`Key\` = '$event_key' WHERE Component_ = 'EventSource'"
+msibuild "$tmp/orvane.msi" -q "UPDATE Registry SET Value = '#%[INSTALLDIR]OrvaneSetting.exe;[INSTALLDIR]OrvaneChecker.exe' WHERE Component_ = 'EventSource' AND Name = 'EventMessageFile'"
+msibuild "$tmp/orvane.msi" -q "INSERT INTO Registry (Registry, Root, \`Key\`, Name, Component_) VALUES ('EventSourceKey', 2, '$event_key', '-', 'EventSource')"
 printf '\r\n\r\n932\t_ForceCodepage\r\n' > "$tmp/_ForceCodepage.idt"
 msibuild "$tmp/orvane.msi" -i "$tmp/_ForceCodepage.idt"
 msibuild "$tmp/orvane.msi" -q "UPDATE Shortcut SET Name = '$shortcut_name' WHERE Shortcut = 'SettingShortcut'"

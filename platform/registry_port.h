@@ -63,6 +63,10 @@ class RegistryPort {
   virtual RegResult EnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
                             uint32_t* length) = 0;
   virtual void CloseKey(RegKeyHandle key) = 0;
+  // The Win32 error code of the last call that did not succeed (0 while none
+  // has failed): for what the programs log about a failure, never for what
+  // they decide.
+  virtual uint32_t LastError() const { return 0; }
 };
 
 // Closes its key on every path out of a scope.

@@ -53,11 +53,15 @@ class SessionPort {
   // AdjustTokenPrivileges; true only when the privilege is now enabled
   // (last error 0 after the adjustment).
   virtual bool EnableShutdownPrivilege() = 0;
-  // ExitWindowsEx(flags, 0); asynchronous, its result is not examined.
-  virtual void RequestSessionEnd(uint32_t flags) = 0;
+  // ExitWindowsEx(flags, 0); asynchronous: true when the request was taken
+  // (the session ends afterwards), false when the system refused it.
+  virtual bool RequestSessionEnd(uint32_t flags) = 0;
   // LockWorkStation; needs no privilege. True when the lock was started
   // (it completes asynchronously), false when the system refused it.
   virtual bool LockWorkstation() = 0;
+  // The Win32 error code of the last of these calls that failed (0 while
+  // none has): for the audit trail, never for a decision.
+  virtual uint32_t LastError() const { return 0; }
 };
 
 class DebugOutputPort {

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "setting/audit.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
 #include "store/shared_names.h"
@@ -131,10 +132,12 @@ void CardListDialog::DeleteSelectedCard(DialogView& view) {
 
   if (program_.ports.registry.DeleteKey(RegRoot::LocalMachine, RecordPath(*key).c_str()) !=
       RegResult::Ok) {
+    AuditWriteFailure(program_, IDS_DELETE_FAILED);
     LoadText(program_, IDS_DELETE_FAILED, message);
     ShowMessageText(program_, &view, message, mb::kOk);
     return;
   }
+  AuditRecordDeleted(program_, key->c_str(), description);
   // The row goes first, so that nothing can reach the copy once released.
   view.DeleteListRow(IDC_CARD_LIST, row);
   keys_.erase(value);

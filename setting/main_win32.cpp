@@ -7,6 +7,7 @@
 
 #include "platform/std/std_clock_random.h"
 #include "platform/win32/win_dialog_host.h"
+#include "platform/win32/win_event_log.h"
 #include "platform/win32/win_felica.h"
 #include "platform/win32/win_registry.h"
 #include "platform/win32/win_system.h"
@@ -33,6 +34,7 @@ StdClock g_clock;
 StdRandom g_random;
 WinScardSmartCard g_smartCard;
 WinFelica g_felica;
+WinEventLog g_events;
 
 int RunSetting(HINSTANCE instance) {
   HANDLE mutex = CreateMutexW(nullptr, TRUE, reinterpret_cast<const wchar_t*>(names::kSettingMutex));
@@ -47,7 +49,7 @@ int RunSetting(HINSTANCE instance) {
   WinStrings strings(instance);
   WinDialogRunner dialogs(instance, IDI_ORVANE_BIG, IDI_ORVANE_SMALL);
   SettingProgram program(SettingPorts{g_registry, g_account, g_system, g_messages, strings, g_help,
-                                      g_sound, g_files, g_clock, g_random, dialogs},
+                                      g_sound, g_files, g_clock, g_random, dialogs, g_events},
                          g_smartCard, g_felica);
   MainDialog mainDialog(program);
   dialogs.Run(IDD_MAIN, mainDialog);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "setting/audit.h"
 #include "setting/removal.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
@@ -154,6 +155,11 @@ int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16
       style = mb::kIconWarning;
     }
   }
+  // The login data is in the registry even when a removal setting after it
+  // failed: who enrolled the card must show all the same, with the settings
+  // the record now holds.
+  if (written == WriteResult::Ok) AuditCardRegistered(program, user, target, description);
+  if (message == IDS_WRITE_FAILED || message == IDS_NO_AUTOSTART) AuditWriteFailure(program, message);
   ShowMessage(program, message, style);
   return message;
 }
@@ -200,10 +206,12 @@ int UpdateRecordSettings(SettingProgram& program, DialogView& view) {
     const int wrote = UpdateDescription(program, view, key.handle());
     key.Close();
     if (wrote > 0) {
+      AuditRecordUpdated(program, kChangedDescription, state.rememberedDescription);
       ShowMessage(program, IDS_DESCRIPTION_UPDATED, mb::kOk);
       return 1;
     }
     if (wrote < 0) {
+      AuditWriteFailure(program, IDS_WRITE_FAILED);
       ShowMessage(program, IDS_WRITE_FAILED, mb::kOk);
       return 0;
     }
@@ -211,15 +219,23 @@ int UpdateRecordSettings(SettingProgram& program, DialogView& view) {
     return 0;
   }
 
+  const RemovalSettings before = state.stored;
   const StoreOutcome stored = StoreRemovalSettings(program, key.handle());
-  const bool described =
-      stored != StoreOutcome::Failed && UpdateDescription(program, view, key.handle()) >= 0;
+  const int described =
+      stored != StoreOutcome::Failed ? UpdateDescription(program, view, key.handle()) : -1;
   key.Close();
-  if (!described) {
+  if (described < 0) {
+    AuditWriteFailure(program, IDS_WRITE_FAILED);
     ShowMessage(program, IDS_WRITE_FAILED, mb::kOk);
     return 0;
   }
+  AuditRecordUpdated(program,
+                     (described > 0 ? kChangedDescription : 0u) |
+                         (SameRemovalAction(before, state.stored) ? 0u : kChangedAction) |
+                         (before.interval == state.stored.interval ? 0u : kChangedInterval),
+                     state.rememberedDescription);
   if (stored == StoreOutcome::StoredWithoutAutostart) {
+    AuditWriteFailure(program, IDS_NO_AUTOSTART);
     ShowMessage(program, IDS_NO_AUTOSTART, mb::kIconWarning);
     return 1;
   }

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "setting/audit.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
 #include "store/record_owner.h"
@@ -37,12 +38,14 @@ RegResult WriteDword(RegistryPort& registry, RegKeyHandle key, const char16_t* n
 // quotes, REG_SZ with two bytes per character. Unquoted, a folder name with a
 // space would let an earlier component (C:\Program.exe) run at every logon in
 // the checker's place. False when the quoted path does not fit in 260
-// characters (nothing is written then) or the write fails.
-bool WriteRunValue(SettingProgram& program, RegKeyHandle runKey) {
+// characters (nothing is written then) or the write fails. quoted receives
+// the value, for the audit trail.
+bool WriteRunValue(SettingProgram& program, RegKeyHandle runKey,
+                   char16_t (&quoted)[kTextSize]) {
   constexpr std::size_t kQuotes = 2;
   char16_t path[kTextSize];
+  quoted[0] = 0;
   if (!PathBesideProgram(program, names::kCheckerExe, path, kTextSize - kQuotes)) return false;
-  char16_t quoted[kTextSize];
   FormatText(quoted, kTextSize, u"\"%s\"", path);
   // The count leaves the terminator out, but the zero after the path lets the
   // registry store it all the same (RegSetValueExW counts it in): Windows
@@ -217,8 +220,11 @@ StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKe
     {
       RegKey run(registry);
       if (run.Create(RegRoot::CurrentUser, names::kRunKey) == RegResult::Ok) {
+        char16_t runValue[kTextSize];
         done = switchingOff ? RemoveAutostart(program, run.handle())
-                            : WriteRunValue(program, run.handle());
+                            : WriteRunValue(program, run.handle(), runValue);
+        if (done && switchingOff) AuditRemovalSwitchedOff(program);
+        if (done && !switchingOff) AuditRemovalSwitchedOn(program, runValue);
       } else if (!switchingOff) {
         // The action is in the record, but nothing will start the checker:
         // the caller says so instead of reporting success.

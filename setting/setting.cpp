@@ -36,7 +36,11 @@ int ShowMessageText(SettingProgram& program, DialogView* owner, const char16_t* 
                     uint32_t style) {
   char16_t caption[kTextSize];
   LoadText(program, IDS_CAPTION, caption);
-  return program.ports.messages.Show(owner, text, caption, style);
+  const int answer = program.ports.messages.Show(owner, text, caption, style);
+  // A message ends what was asked: a failed write before it is not the
+  // cause of a later failure message.
+  program.watch.Forget();
+  return answer;
 }
 
 int ShowMessage(SettingProgram& program, int textId, uint32_t style) {

@@ -9,11 +9,13 @@
 
 #include "card/card_access.h"
 #include "platform/dialog_port.h"
+#include "platform/event_log_port.h"
 #include "platform/file_port.h"
 #include "platform/registry_port.h"
 #include "platform/setting_system_port.h"
 #include "platform/system_port.h"
 #include "platform/ui_port.h"
+#include "setting/registry_watch.h"
 #include "store/login_record.h"
 
 namespace orvane {
@@ -48,6 +50,7 @@ struct SettingPorts {
   ClockPort& clock;
   RandomPort& random;
   DialogRunner& dialogs;
+  EventLogPort& events;  // the audit trail; best effort, nothing comes back
 };
 
 // Everything the program keeps for its lifetime, in one place.
@@ -67,9 +70,20 @@ struct SettingState {
 
 struct SettingProgram {
   SettingProgram(const SettingPorts& p, SmartCardPort& smartCard, FelicaPort& felica)
-      : ports(p), state(smartCard, felica) {}
+      : watch(p.registry), ports(Watched(p, watch)), state(smartCard, felica) {}
+  SettingProgram(const SettingProgram&) = delete;
+  SettingProgram& operator=(const SettingProgram&) = delete;
+  // Every registry call of the program passes through it: a failure message
+  // is logged with the value that failed.
+  RegistryWatch watch;
   SettingPorts ports;
   SettingState state;
+
+ private:
+  static SettingPorts Watched(const SettingPorts& p, RegistryPort& registry) {
+    return SettingPorts{registry, p.account, p.system, p.messages, p.strings, p.help,
+                        p.sound,  p.files,   p.clock,  p.random,   p.dialogs, p.events};
+  }
 };
 
 // Text helpers over fixed buffers of code units.

@@ -1,5 +1,6 @@
 #include "setting/sound.h"
 
+#include "setting/audit.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
 #include "store/shared_names.h"
@@ -96,6 +97,11 @@ int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* fi
     result = IDS_SOUND_WRITTEN;
   }
   key.Close();
+  if (result == IDS_SOUND_WRITTEN) {
+    AuditSoundSaved(program, mode, file, wait);
+  } else {
+    AuditWriteFailure(program, result);
+  }
   ShowMessage(program, result, mb::kOk);
   return result;
 }

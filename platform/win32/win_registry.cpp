@@ -38,17 +38,22 @@ HKEY H(RegKeyHandle key) { return reinterpret_cast<HKEY>(key); }
 
 }  // namespace
 
+RegResult WinRegistry::Keep(long status) {
+  if (status != ERROR_SUCCESS) last_ = static_cast<uint32_t>(status);
+  return Map(status);
+}
+
 RegResult WinRegistry::OpenKey(RegRoot root, const char16_t* path, RegAccess access,
                                RegKeyHandle* key) {
   HKEY h = nullptr;
-  RegResult r = Map(RegOpenKeyExW(Root(root), W(path), 0, Rights(access), &h));
+  RegResult r = Keep(RegOpenKeyExW(Root(root), W(path), 0, Rights(access), &h));
   *key = r == RegResult::Ok ? reinterpret_cast<RegKeyHandle>(h) : 0;
   return r;
 }
 
 RegResult WinRegistry::CreateKey(RegRoot root, const char16_t* path, RegKeyHandle* key) {
   HKEY h = nullptr;
-  RegResult r = Map(RegCreateKeyExW(Root(root), W(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  RegResult r = Keep(RegCreateKeyExW(Root(root), W(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                     KEY_WRITE, nullptr, &h, nullptr));
   *key = r == RegResult::Ok ? reinterpret_cast<RegKeyHandle>(h) : 0;
   return r;
@@ -61,20 +66,20 @@ RegResult WinRegistry::QueryValue(RegKeyHandle key, const char16_t* name, uint32
   LONG status = RegQueryValueExW(H(key), W(name), nullptr, &t, data, size != nullptr ? &n : nullptr);
   if (type != nullptr) *type = t;
   if (size != nullptr) *size = n;
-  return Map(status);
+  return Keep(status);
 }
 
 RegResult WinRegistry::SetValue(RegKeyHandle key, const char16_t* name, uint32_t type,
                                 const unsigned char* data, uint32_t size) {
-  return Map(RegSetValueExW(H(key), W(name), 0, type, data, size));
+  return Keep(RegSetValueExW(H(key), W(name), 0, type, data, size));
 }
 
 RegResult WinRegistry::DeleteValue(RegKeyHandle key, const char16_t* name) {
-  return Map(RegDeleteValueW(H(key), W(name)));
+  return Keep(RegDeleteValueW(H(key), W(name)));
 }
 
 RegResult WinRegistry::DeleteKey(RegRoot root, const char16_t* path) {
-  return Map(RegDeleteKeyW(Root(root), W(path)));
+  return Keep(RegDeleteKeyW(Root(root), W(path)));
 }
 
 RegResult WinRegistry::EnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
@@ -83,7 +88,7 @@ RegResult WinRegistry::EnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
   LONG status = RegEnumKeyExW(H(key), index, reinterpret_cast<wchar_t*>(name), &n, nullptr,
                               nullptr, nullptr, nullptr);
   *length = n;
-  return Map(status);
+  return Keep(status);
 }
 
 void WinRegistry::CloseKey(RegKeyHandle key) { RegCloseKey(H(key)); }

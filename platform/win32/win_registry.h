@@ -22,6 +22,12 @@ class WinRegistry : public RegistryPort {
   RegResult EnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
                     uint32_t* length) override;
   void CloseKey(RegKeyHandle key) override;
+  uint32_t LastError() const override { return last_; }
+
+ private:
+  // Maps a status, keeping it when it is a failure.
+  RegResult Keep(long status);
+  uint32_t last_ = 0;
 };
 
 }  // namespace orvane

@@ -4,12 +4,17 @@
 
 namespace orvane {
 
+bool WinSession::Keep(bool ok) {
+  if (!ok) last_ = GetLastError();
+  return ok;
+}
+
 bool WinSession::EnableShutdownPrivilege() {
   HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+  if (!Keep(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)))
     return false;
   TOKEN_PRIVILEGES privileges = {};
-  if (!LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+  if (!Keep(LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid))) {
     CloseHandle(token);
     return false;
   }
@@ -19,13 +24,15 @@ bool WinSession::EnableShutdownPrivilege() {
   // last error tells (ERROR_NOT_ALL_ASSIGNED).
   SetLastError(ERROR_SUCCESS);
   AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-  bool enabled = GetLastError() == ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  bool enabled = error == ERROR_SUCCESS;
+  if (!enabled) last_ = error;
   CloseHandle(token);  // once per tick while the card is away: do not leak it
   return enabled;
 }
 
-void WinSession::RequestSessionEnd(uint32_t flags) { ExitWindowsEx(flags, 0); }
+bool WinSession::RequestSessionEnd(uint32_t flags) { return Keep(ExitWindowsEx(flags, 0) != FALSE); }
 
-bool WinSession::LockWorkstation() { return LockWorkStation() != FALSE; }
+bool WinSession::LockWorkstation() { return Keep(LockWorkStation() != FALSE); }
 
 }  // namespace orvane

@@ -9,8 +9,14 @@ namespace orvane {
 class WinSession : public SessionPort {
  public:
   bool EnableShutdownPrivilege() override;
-  void RequestSessionEnd(uint32_t flags) override;
+  bool RequestSessionEnd(uint32_t flags) override;
   bool LockWorkstation() override;
+  uint32_t LastError() const override { return last_; }
+
+ private:
+  // GetLastError right after a failure, before another call changes it.
+  bool Keep(bool ok);
+  uint32_t last_ = 0;
 };
 
 }  // namespace orvane

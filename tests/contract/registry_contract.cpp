@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ class Contract {
     Keys();
     Values();
     QuerySizes();
+    ErrorCodes();
     AccessRights();
     Enumeration();
     Deletion();
@@ -339,6 +341,63 @@ class Contract {
              std::string("got ") + Name(r) + " with " + std::to_string(size) + " bytes");
     }
     reg_.CloseKey(read);
+  }
+
+  // LastError: the Win32 code of the last failed call, which the programs
+  // log; a success in between leaves it as it was.
+  void ErrorCodes() {
+    RegKeyHandle query = 0, list = 0;
+    if (Open(root_, u"Values", RegAccess::QueryValue, &query) != RegResult::Ok ||
+        Open(root_, u"Values", RegAccess::Enumerate, &list) != RegResult::Ok) {
+      Expect(false, "open the values for the error codes", "");
+      if (query) reg_.CloseKey(query);
+      return;
+    }
+    const unsigned char byte = 1;
+    unsigned char buffer[8];
+    char16_t name[64];
+    struct CodeCase {
+      const char* what;
+      std::function<RegResult()> call;
+      uint32_t code;
+    };
+    const CodeCase cases[] = {
+        {"a missing key gives 2 (ERROR_FILE_NOT_FOUND)",
+         [&] { return Open(root_, u"Values\\missing", RegAccess::QueryValue); }, 2},
+        {"a missing value gives 2",
+         [&] {
+           uint32_t type = 0, size = sizeof buffer;
+           return reg_.QueryValue(query, u"missing", &type, buffer, &size);
+         },
+         2},
+        {"a short buffer gives 234 (ERROR_MORE_DATA)",
+         [&] {
+           uint32_t type = 0, size = 1;
+           return reg_.QueryValue(query, u"text", &type, buffer, &size);
+         },
+         234},
+        {"a success keeps the last failure's code",
+         [&] {
+           uint32_t type = 0, size = sizeof buffer;
+           return reg_.QueryValue(query, u"text", &type, buffer, &size);
+         },
+         234},
+        {"a write through a key opened for querying gives 5 (ERROR_ACCESS_DENIED)",
+         [&] { return reg_.SetValue(query, u"x", regtype::kBinary, &byte, 1); }, 5},
+        {"past the last sub-key gives 259 (ERROR_NO_MORE_ITEMS)",
+         [&] {
+           uint32_t length = 64;
+           return reg_.EnumKey(list, 1000, name, &length);
+         },
+         259},
+    };
+    for (const CodeCase& c : cases) {
+      const RegResult r = c.call();
+      Expect(reg_.LastError() == c.code, c.what,
+             std::string(Name(r)) + ", code " + std::to_string(reg_.LastError()));
+    }
+    reg_.CloseKey(query);
+    reg_.CloseKey(list);
   }
 
   void AccessRights() {

@@ -30,17 +30,21 @@ bool FakeSystem::InternetAccountOf(const char16_t* server, const char16_t* name,
 bool FakeSession::EnableShutdownPrivilege() {
   ++privilegeRequests;
   calls += 'P';
+  if (!privilegeGranted) lastError = failureCode;
   return privilegeGranted;
 }
 
-void FakeSession::RequestSessionEnd(uint32_t flags) {
+bool FakeSession::RequestSessionEnd(uint32_t flags) {
   exitCalls.push_back(flags);
   calls += 'E';
+  if (!exitSucceeds) lastError = failureCode;
+  return exitSucceeds;
 }
 
 bool FakeSession::LockWorkstation() {
   ++locks;
   calls += 'L';
+  if (!lockSucceeds) lastError = failureCode;
   return lockSucceeds;
 }
 

@@ -38,9 +38,15 @@ class FakeSession : public SessionPort {
   bool lockSucceeds = true;
   int locks = 0;                    // LockWorkstation calls, failed ones included
   std::string calls;                // in order: P privilege request, E session end, L lock
+  bool exitSucceeds = true;
+  // The code a refused call leaves (ERROR_NOT_ALL_ASSIGNED for the
+  // privilege, as Windows gives for an account without it).
+  uint32_t failureCode = 1300;
+  uint32_t lastError = 0;
   bool EnableShutdownPrivilege() override;
-  void RequestSessionEnd(uint32_t flags) override;
+  bool RequestSessionEnd(uint32_t flags) override;
   bool LockWorkstation() override;
+  uint32_t LastError() const override { return lastError; }
 };
 
 class FakeDebugOutput : public DebugOutputPort {

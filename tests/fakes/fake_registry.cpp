@@ -100,7 +100,7 @@ std::u16string FakeRegistry::FailKey(RegRoot root, const std::u16string& path) {
   return (root == RegRoot::LocalMachine ? u"M:" : u"U:") + Fold(path);
 }
 
-RegResult FakeRegistry::OpenKey(RegRoot root, const char16_t* path, RegAccess access,
+RegResult FakeRegistry::DoOpenKey(RegRoot root, const char16_t* path, RegAccess access,
                                 RegKeyHandle* key) {
   std::u16string text = path ? path : u"";
   RegResult result;
@@ -122,7 +122,7 @@ RegResult FakeRegistry::OpenKey(RegRoot root, const char16_t* path, RegAccess ac
   return result;
 }
 
-RegResult FakeRegistry::CreateKey(RegRoot root, const char16_t* path, RegKeyHandle* key) {
+RegResult FakeRegistry::DoCreateKey(RegRoot root, const char16_t* path, RegKeyHandle* key) {
   std::u16string text = path ? path : u"";
   RegResult result;
   auto failure = failCreate_.find(FailKey(root, text));
@@ -141,7 +141,7 @@ RegResult FakeRegistry::CreateKey(RegRoot root, const char16_t* path, RegKeyHand
   return result;
 }
 
-RegResult FakeRegistry::QueryValue(RegKeyHandle key, const char16_t* name, uint32_t* type,
+RegResult FakeRegistry::DoQueryValue(RegKeyHandle key, const char16_t* name, uint32_t* type,
                                    unsigned char* data, uint32_t* size) {
   Handle* handle = Lookup(key);
   if (!handle) return RegResult::Failed;
@@ -175,7 +175,7 @@ RegResult FakeRegistry::QueryValue(RegKeyHandle key, const char16_t* name, uint3
   return RegResult::Ok;
 }
 
-RegResult FakeRegistry::SetValue(RegKeyHandle key, const char16_t* name, uint32_t type,
+RegResult FakeRegistry::DoSetValue(RegKeyHandle key, const char16_t* name, uint32_t type,
                                  const unsigned char* data, uint32_t size) {
   Handle* handle = Lookup(key);
   if (!handle) return RegResult::Failed;
@@ -205,7 +205,7 @@ RegResult FakeRegistry::SetValue(RegKeyHandle key, const char16_t* name, uint32_
   return RegResult::Ok;
 }
 
-RegResult FakeRegistry::DeleteValue(RegKeyHandle key, const char16_t* name) {
+RegResult FakeRegistry::DoDeleteValue(RegKeyHandle key, const char16_t* name) {
   Handle* handle = Lookup(key);
   if (!handle) return RegResult::Failed;
   if (handle->access != RegAccess::Write) return RegResult::AccessDenied;
@@ -225,7 +225,7 @@ RegResult FakeRegistry::DeleteValue(RegKeyHandle key, const char16_t* name) {
   return RegResult::Ok;
 }
 
-RegResult FakeRegistry::DeleteKey(RegRoot root, const char16_t* path) {
+RegResult FakeRegistry::DoDeleteKey(RegRoot root, const char16_t* path) {
   std::u16string text = path ? path : u"";
   auto failure = failDelete_.find(FailKey(root, text));
   if (failure != failDelete_.end()) return failure->second;
@@ -246,7 +246,7 @@ RegResult FakeRegistry::DeleteKey(RegRoot root, const char16_t* path) {
   return RegResult::Ok;
 }
 
-RegResult FakeRegistry::EnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
+RegResult FakeRegistry::DoEnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
                                 uint32_t* length) {
   Handle* handle = Lookup(key);
   if (!handle) return RegResult::Failed;
@@ -387,6 +387,64 @@ void FakeRegistry::ClearFailures() {
   failQuery_.clear();
   failDelete_.clear();
   failDeleteValue_.clear();
+}
+
+// Each call notes the Win32 code that Windows gives for its failure.
+uint32_t FakeRegistry::Note(RegResult result, uint32_t notFound) {
+  switch (result) {
+    case RegResult::Ok: return lastError_;
+    case RegResult::NotFound: return lastError_ = notFound;
+    case RegResult::MoreData: return lastError_ = kErrorMoreData;
+    case RegResult::AccessDenied: return lastError_ = kErrorAccessDenied;
+    case RegResult::Failed: break;
+  }
+  return lastError_ = failedCode_;
+}
+
+RegResult FakeRegistry::OpenKey(RegRoot root, const char16_t* path, RegAccess access,
+                                RegKeyHandle* key) {
+  const RegResult r = DoOpenKey(root, path, access, key);
+  Note(r, kErrorFileNotFound);
+  return r;
+}
+
+RegResult FakeRegistry::CreateKey(RegRoot root, const char16_t* path, RegKeyHandle* key) {
+  const RegResult r = DoCreateKey(root, path, key);
+  Note(r, kErrorFileNotFound);
+  return r;
+}
+
+RegResult FakeRegistry::QueryValue(RegKeyHandle key, const char16_t* name, uint32_t* type,
+                                   unsigned char* data, uint32_t* size) {
+  const RegResult r = DoQueryValue(key, name, type, data, size);
+  Note(r, kErrorFileNotFound);
+  return r;
+}
+
+RegResult FakeRegistry::SetValue(RegKeyHandle key, const char16_t* name, uint32_t type,
+                                 const unsigned char* data, uint32_t size) {
+  const RegResult r = DoSetValue(key, name, type, data, size);
+  Note(r, kErrorFileNotFound);
+  return r;
+}
+
+RegResult FakeRegistry::DeleteValue(RegKeyHandle key, const char16_t* name) {
+  const RegResult r = DoDeleteValue(key, name);
+  Note(r, kErrorFileNotFound);
+  return r;
+}
+
+RegResult FakeRegistry::DeleteKey(RegRoot root, const char16_t* path) {
+  const RegResult r = DoDeleteKey(root, path);
+  Note(r, kErrorFileNotFound);
+  return r;
+}
+
+RegResult FakeRegistry::EnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
+                                uint32_t* length) {
+  const RegResult r = DoEnumKey(key, index, name, length);
+  Note(r, kErrorNoMoreItems);  // past the last sub-key
+  return r;
 }
 
 }  // namespace orvane

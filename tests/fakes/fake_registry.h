@@ -45,6 +45,18 @@ class FakeRegistry : public RegistryPort {
   RegResult EnumKey(RegKeyHandle key, uint32_t index, char16_t* name,
                     uint32_t* length) override;
   void CloseKey(RegKeyHandle key) override;
+  // The code Windows gives for the last failure: 2 for a missing key or
+  // value, 259 past the last sub-key, 234 for MoreData, 5 for AccessDenied,
+  // and for Failed the code set by SetFailedCode (6, an invalid handle,
+  // until then).
+  uint32_t LastError() const override { return lastError_; }
+  void SetFailedCode(uint32_t code) { failedCode_ = code; }
+
+  static constexpr uint32_t kErrorFileNotFound = 2;
+  static constexpr uint32_t kErrorAccessDenied = 5;
+  static constexpr uint32_t kErrorInvalidHandle = 6;
+  static constexpr uint32_t kErrorMoreData = 234;
+  static constexpr uint32_t kErrorNoMoreItems = 259;
 
   // Test setup, bypassing handles and injected failures. Paths and names as
   // for the port; the key and its parents are created. SetString stores the
@@ -155,6 +167,16 @@ class FakeRegistry : public RegistryPort {
   Handle* Lookup(RegKeyHandle key);
   RegKeyHandle NewHandle(const std::shared_ptr<Key>& key, RegAccess access);
   static std::u16string FailKey(RegRoot root, const std::u16string& path);
+  RegResult DoOpenKey(RegRoot root, const char16_t* path, RegAccess access, RegKeyHandle* key);
+  RegResult DoCreateKey(RegRoot root, const char16_t* path, RegKeyHandle* key);
+  RegResult DoQueryValue(RegKeyHandle key, const char16_t* name, uint32_t* type,
+                         unsigned char* data, uint32_t* size);
+  RegResult DoSetValue(RegKeyHandle key, const char16_t* name, uint32_t type,
+                       const unsigned char* data, uint32_t size);
+  RegResult DoDeleteValue(RegKeyHandle key, const char16_t* name);
+  RegResult DoDeleteKey(RegRoot root, const char16_t* path);
+  RegResult DoEnumKey(RegKeyHandle key, uint32_t index, char16_t* name, uint32_t* length);
+  uint32_t Note(RegResult result, uint32_t notFound);
 
   std::shared_ptr<Key> localMachine_;
   std::shared_ptr<Key> currentUser_;
@@ -165,6 +187,8 @@ class FakeRegistry : public RegistryPort {
   std::vector<ValueCall> valueCalls_;
   std::map<std::u16string, RegResult> failOpen_, failCreate_, failSet_, failQuery_,
       failDelete_, failDeleteValue_;
+  uint32_t lastError_ = 0;
+  uint32_t failedCode_ = kErrorInvalidHandle;
 };
 
 }  // namespace orvane

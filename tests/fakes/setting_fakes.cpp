@@ -399,7 +399,7 @@ bool FakeDialogRunner::Run(int templateId, DialogLogic& logic) {
 
 SettingRig::SettingRig()
     : program(SettingPorts{registry, account, system, messages, strings, help, sound, files, clock,
-                           random, dialogs},
+                           random, dialogs, events},
               smartCard, felica) {}
 
 }  // namespace orvane

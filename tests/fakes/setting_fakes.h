@@ -20,6 +20,7 @@
 #include "platform/ui_port.h"
 #include "setting/setting.h"
 #include "tests/fakes/checker_fakes.h"
+#include "tests/fakes/fake_event_log.h"
 #include "tests/fakes/fake_felica.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/scripted_smartcard.h"
@@ -255,6 +256,7 @@ struct SettingRig {
   FixedClockAt clock;
   CountingRandomSource random;
   FakeDialogRunner dialogs;
+  FakeEventLog events;
   ScriptedSmartCard smartCard;
   FakeFelica felica;
   SettingProgram program;

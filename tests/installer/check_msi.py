@@ -3,8 +3,9 @@
 (x86)\\Orvane with the build's bytes, the Japanese shortcut to the settings
 program, the version of version.h, the Add/Remove Programs fields, major
 upgrade with downgrade detection, a first install refused in any folder
-outside Program Files, and no registry row that is a Run value or lies under
-the records key.
+outside Program Files, the event source "Orvane" registered (both programs
+as REG_EXPAND_SZ message files, types 7) and removed on uninstall, and no
+registry row that is a Run value or lies under the records key.
 
     check_msi.py PACKAGE.msi BIN_DIR VERSION_H [--machine i386|amd64]
 """
@@ -44,6 +45,38 @@ def pe_machine(path):
     if data[:2] != b"MZ" or data[offset:offset + 4] != b"PE\0\0":
         return None
     return int.from_bytes(data[offset + 4:offset + 6], "little")
+
+
+EVENT_KEY = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Orvane"
+# Name -> Value in the Registry table: "#%" REG_EXPAND_SZ, "#" REG_DWORD; the
+# row named "-" (no value) removes the key with the package.
+EVENT_ROWS = {
+    "EventMessageFile": "#%[INSTALLDIR]OrvaneSetting.exe;[INSTALLDIR]OrvaneChecker.exe",
+    "TypesSupported": "#7",
+    "-": "",
+}
+
+
+def event_source_problems(registry, feature_components):
+    """The event source's rows: in HKLM (root 2), under the source's key
+    exactly (no trailing backslash), in a component the feature installs."""
+    problems = []
+    rows = [r for r in registry if r["Key"].rstrip("\\").lower() == EVENT_KEY.lower()]
+    found = {r["Name"]: r for r in rows}
+    for name, value in EVENT_ROWS.items():
+        row = found.get(name)
+        if row is None:
+            problems.append(f"event source: no Registry row {EVENT_KEY}\\{name}")
+        elif row["Value"] != value or row["Root"] != "2" or row["Key"] != EVENT_KEY:
+            problems.append(f"event source: row {row!r}, expected HKLM {EVENT_KEY} {name} = {value!r}")
+    extra = sorted(set(found) - set(EVENT_ROWS))
+    if extra:
+        problems.append(f"event source: unexpected values {extra}")
+    installed = {r["Component_"] for r in feature_components}
+    for row in rows:
+        if row["Component_"] not in installed:
+            problems.append(f"event source: component {row['Component_']} is in no feature")
+    return problems
 
 
 def check(msi, bin_dir, version_file, machine):
@@ -118,6 +151,8 @@ def check(msi, bin_dir, version_file, machine):
     elif step["Condition"] != REFUSE_CONDITION:
         problems.append(f"RefuseInstallDir runs on {step['Condition']!r}, expected {REFUSE_CONDITION!r}")
 
+    problems += event_source_problems(table(msi, "Registry"), table(msi, "FeatureComponents"))
+
     for row in table(msi, "Registry"):
         key = row["Key"].lower()
         if "currentversion\\run" in key or key.startswith("software\\brindle\\orvane\\") or \
@@ -137,7 +172,7 @@ def main(argv):
         print("FAIL " + p)
     if not problems:
         print(f"PASS {msi}: 32-bit package, {len(FILES)} files, shortcut, version, upgrade rules, "
-              "install folder rule")
+              "install folder rule, event source")
     return 1 if problems else 0
 
 

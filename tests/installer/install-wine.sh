@@ -5,7 +5,8 @@
 # programs (the 32-bit ones do not run on this Wine), installed in a Wine
 # prefix of its own: files and shortcut in place, Add/Remove Programs entry,
 # no Run value, an upgrade in place, a downgrade refused, uninstall removes
-# files and shortcut and leaves the login records; an install into a folder
+# files and shortcut and leaves the login records; the event source
+# registered with the install and removed with it; an install into a folder
 # outside Program Files refused, one into another folder under it done.
 # Wine cuts exit codes to 8 bits: results are read from files and registry.
 set -uo pipefail
@@ -122,6 +123,19 @@ if wine_run reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Or
   fail "install: a Run value OrvaneChecker exists"
 else pass "install: no Run value written"; fi
 
+# The event source, naming both installed programs.
+event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Orvane'
+event_value() {
+  wine_run reg query "$event_key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *//p"
+}
+want="REG_EXPAND_SZ    $dir\OrvaneSetting.exe;$dir\OrvaneChecker.exe"
+got=$(event_value EventMessageFile)
+[ "$got" = "$want" ] && pass "install: event source, EventMessageFile $got" ||
+  fail "install: EventMessageFile '$got', expected '$want'"
+got=$(event_value TypesSupported)
+[ "$got" = "REG_DWORD    0x7" ] && pass "install: event source, TypesSupported $got" ||
+  fail "install: TypesSupported '$got', expected 'REG_DWORD    0x7'"
+
 # Upgrade in place.
 echo stale > "$work/stale"
 wine_run msiexec /i "$(WINEDEBUG=-all wine_run winepath -w "$work/orvane-$newer.msi")" /qn >/dev/null 2>&1
@@ -142,6 +156,8 @@ left=$(find "$unix_dir" -mindepth 1 -printf "%f\n" 2>/dev/null | paste -sd,)
 [ -z "$(shortcut)" ] && pass "uninstall: shortcut removed" || fail "uninstall: shortcut still there"
 [ -z "$(installed_versions)" ] && pass "uninstall: no Add/Remove Programs entry" ||
   fail "uninstall: still listed: $(installed_versions)"
+if wine_run reg query "$event_key" >/dev/null 2>&1; then fail "uninstall: the event source's key is left"
+else pass "uninstall: the event source's key removed"; fi
 if wine_run reg query "$record" /v comment /reg:32 >/dev/null 2>&1; then pass "uninstall: the login record is left"
 else fail "uninstall: the login record was removed"; fi
 wine_run reg delete "$record" /f /reg:32 >/dev/null 2>&1

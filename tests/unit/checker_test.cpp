@@ -9,6 +9,7 @@
 
 #include "card/card_access.h"
 #include "tests/fakes/checker_fakes.h"
+#include "tests/fakes/fake_event_log.h"
 #include "tests/fakes/fake_felica.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/scripted_smartcard.h"
@@ -61,7 +62,8 @@ struct CheckerFixture : ::testing::Test {
   FakeDebugOutput debug;
   FakeWatchWindow window;
   FakeWait wait;
-  Checker checker{poller, registry, system, session, debug, window, wait};
+  FakeEventLog events;
+  Checker checker{poller, registry, system, session, debug, window, wait, events};
 
   // A record as the settings program writes it.
   void Register(const CardIdentity& card, const std::u16string& user, const char16_t* password,
@@ -192,6 +194,9 @@ TEST_P(StartWatchTest, DecidesOnceAndSaysWhy) {
   EXPECT_EQ(session.privilegeRequests, 0);
   EXPECT_EQ(registry.OpenHandleCount(), 0u);
   EXPECT_EQ(checker.armed, c.result == 1);
+  // Only an armed watch is logged: the exits at an ordinary logon are noise.
+  EXPECT_EQ(events.Ids(), c.result == 1 ? std::vector<uint32_t>{2001} : std::vector<uint32_t>{});
+  EXPECT_TRUE(events.misuse.empty());
   const bool reachedWindow = c.setup == Setup::WindowFails || c.result == 1;
   EXPECT_EQ(window.creates, reachedWindow ? 1 : 0);
   if (reachedWindow) {
@@ -815,7 +820,7 @@ struct RealPollFixture : CheckerFixture {
   FakeFelica felica;
   CardAccess access{Flavour::Checker, smartCard, felica};
   CardAccessPoller realPoller{access};
-  Checker real{realPoller, registry, system, session, debug, window, wait};
+  Checker real{realPoller, registry, system, session, debug, window, wait, events};
 
   void RegisterFelica(uint32_t type) {
     Register(FelicaIdentity(), u"alice");
@@ -949,6 +954,138 @@ TEST_F(RealPollFixture, LibraryCardComingLateIsWaitedFor) {
   ASSERT_EQ(StartWatch(real), 1);
   EXPECT_EQ(wait.nowMs, 2000u);
   EXPECT_EQ(real.saved, FelicaIdentity());
+}
+
+// --- the audit trail ---------------------------------------------------------
+
+std::u16string KeyText(const CardIdentity& card) {
+  const std::u16string path = RecordPath(card);
+  return path.substr(path.rfind(u'\\') + 1);
+}
+
+TEST_F(CheckerFixture, ArmedNamesTheAccountTheRecordTheActionAndTheInterval) {
+  Register(kCard, u"alice");
+  SetRemoval(kCard, 0x11, 30);
+  poller.PutCard(kCard);
+  ASSERT_EQ(StartWatch(checker), 1);
+  ASSERT_EQ(events.events.size(), 1u);
+  EXPECT_EQ(events.events[0].type, EventType::Information);
+  EXPECT_EQ(events.events[0].strings,
+            (std::vector<std::u16string>{u"alice", KeyText(kCard),
+                                         u"shut down, forced (ExitWindowsEx 0x00000011)", u"30"}));
+}
+
+// The account is the one Windows names, not the user name decrypted from the
+// record (the two match under a Microsoft account only by its principal).
+TEST_F(CheckerFixture, ArmedNamesTheLoggedOnAccountNotTheRecordsUser) {
+  Register(kCard, kPrincipal);
+  SetRemoval(kCard, 0x10, 1);
+  system.SetMicrosoftAccount(kPrincipal, u"MicrosoftAccount");
+  poller.PutCard(kCard);
+  ASSERT_EQ(StartWatch(checker), 1);
+  ASSERT_EQ(events.events.size(), 1u);
+  EXPECT_EQ(events.events[0].strings[0], u"alice");
+  EXPECT_FALSE(events.AnyStringContains(kPrincipal));
+}
+
+// One removal, one tick: the event it leaves, with its strings after the
+// account and the record key.
+struct GoneCase {
+  const char* name;
+  uint32_t type;
+  bool lock;
+  bool privilege;
+  bool taken;  // ExitWindowsEx or LockWorkStation accepted the request
+  uint32_t code;
+  uint32_t event;
+  EventType level;
+  std::vector<std::u16string> rest;
+};
+
+class CardGoneEventTest : public LockFixture, public ::testing::WithParamInterface<GoneCase> {};
+
+TEST_P(CardGoneEventTest, SaysWhatWasRequestedAndHowItWent) {
+  const GoneCase& c = GetParam();
+  if (c.lock) {
+    ArmLock();
+  } else {
+    ArmOnCard(c.type);
+  }
+  session.privilegeGranted = c.privilege;
+  session.exitSucceeds = c.taken;
+  session.lockSucceeds = c.taken;
+  session.failureCode = c.code;
+  events.events.clear();
+  poller.TakeCard();
+  WatchTick(checker);
+  ASSERT_EQ(events.Ids(), std::vector<uint32_t>{c.event});
+  EXPECT_EQ(events.events[0].type, c.level);
+  std::vector<std::u16string> strings{u"alice", KeyText(kCard)};
+  strings.insert(strings.end(), c.rest.begin(), c.rest.end());
+  EXPECT_EQ(events.events[0].strings, strings);
+  EXPECT_TRUE(events.misuse.empty()) << events.misuse[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Removals, CardGoneEventTest,
+    ::testing::Values(
+        GoneCase{"LogOffTaken", 0x10, false, true, true, 0, 2002, EventType::Warning,
+                 {u"log off, forced (ExitWindowsEx 0x00000010)"}},
+        GoneCase{"LogOffRefused", 0x0, false, true, false, 1115, 2003, EventType::Warning,
+                 {u"log off (ExitWindowsEx 0x00000000)", u"1115"}},
+        GoneCase{"RestartTaken", 0x2, false, true, true, 0, 2002, EventType::Warning,
+                 {u"restart (ExitWindowsEx 0x00000002)"}},
+        GoneCase{"ShutDownWithoutThePrivilege", 0x1, false, false, true, 1300, 2004,
+                 EventType::Error,
+                 {u"shut down (ExitWindowsEx 0x00000001)", u"SeShutdownPrivilege", u"1300"}},
+        GoneCase{"FlagsNoEntryNames", 0x8, false, true, true, 0, 2002, EventType::Warning,
+                 {u"ExitWindowsEx 0x00000008"}},
+        GoneCase{"LockTaken", 0, true, true, true, 0, 2002, EventType::Warning,
+                 {u"lock (LockWorkStation)"}},
+        GoneCase{"LockRefused", 0, true, true, false, 5, 2003, EventType::Warning,
+                 {u"lock (LockWorkStation)", u"5"}}),
+    [](const ::testing::TestParamInfo<GoneCase>& info) { return std::string(info.param.name); });
+
+// The request repeats at every tick while the card is away; the log says it
+// once per removal, and again only when the outcome changes.
+TEST_F(CheckerFixture, AnAbsenceIsLoggedOnceUnlessItsOutcomeChanges) {
+  ArmOnCard(0x10);
+  events.events.clear();
+  session.exitSucceeds = false;
+  session.failureCode = 1115;
+  poller.TakeCard();
+  WatchTick(checker);
+  WatchTick(checker);  // refused again, the same way: not logged again
+  session.failureCode = 21;
+  WatchTick(checker);  // refused another way
+  session.exitSucceeds = true;
+  WatchTick(checker);  // taken
+  WatchTick(checker);
+  poller.PutCard(kCard);
+  WatchTick(checker);
+  poller.TakeCard();
+  WatchTick(checker);  // a new removal
+  EXPECT_EQ(session.exitCalls.size(), 6u);
+  EXPECT_EQ(events.Ids(), (std::vector<uint32_t>{2003, 2003, 2002, 2002}));
+  EXPECT_EQ(events.events[1].strings.back(), u"21");
+}
+
+TEST_F(CheckerFixture, NoEventEverHoldsThePassword) {
+  Register(kCard, u"alice", u"Pa55-w0rd", u"DESKTOP");
+  SetRemoval(kCard, 0x01, 1);
+  poller.PutCard(kCard);
+  ASSERT_EQ(StartWatch(checker), 1);
+  poller.TakeCard();
+  session.privilegeGranted = false;
+  WatchTick(checker);
+  session.privilegeGranted = true;
+  session.exitSucceeds = false;
+  WatchTick(checker);
+  session.exitSucceeds = true;
+  WatchTick(checker);
+  ASSERT_EQ(events.Ids(), (std::vector<uint32_t>{2001, 2004, 2003, 2002}));
+  EXPECT_FALSE(events.AnyStringContains(u"Pa55-w0rd"));
+  EXPECT_FALSE(events.AnyStringContains(u"DESKTOP"));
 }
 
 }  // namespace

@@ -1448,7 +1448,7 @@ TEST_F(RegistrationTest, WhatIsWrittenIsWhatTheCheckerAndTheLayoutExpect) {
   FakeDebugOutput debug;
   FakeWatchWindow window;
   FakeWait wait;
-  Checker checker(poller, rig.registry, account, session, debug, window, wait);
+  Checker checker(poller, rig.registry, account, session, debug, window, wait, rig.events);
   ASSERT_EQ(poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(std::u16string(checker.recordUser), u"alice");
@@ -1479,7 +1479,7 @@ TEST_F(RegistrationTest, ALockRecordIsALogOffToACheckerThatIgnoresLock) {
   FakeDebugOutput debug;
   FakeWatchWindow window;
   FakeWait wait;
-  Checker checker(poller, rig.registry, account, session, debug, window, wait);
+  Checker checker(poller, rig.registry, account, session, debug, window, wait, rig.events);
   ASSERT_EQ(poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(checker.removalType, 0u);  // EWX_LOGOFF, without force

@@ -5,7 +5,10 @@
 #   register-wine.sh XVFB_STATE_DIR CASE
 #   story      register a card with an action; the record, the autostart
 #              value and the byte counts of the writes; the checker started
-#              from that value arms and shuts down when the card leaves
+#              from that value arms and shuts down when the card leaves; the
+#              record deleted from the card list afterwards; the audit
+#              trail of it all (ReportEventW: ids by relay, strings by
+#              +eventlog)
 #   messages   135, the overwrite question 139 (owned by the dialog, No
 #              writes nothing), 170, 171 and 173 on the real window
 #   switch-off the action switched off while a checker runs: 168, the
@@ -39,8 +42,11 @@ ORVANE_KEY='HKLM\SOFTWARE\Brindle\Orvane'
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 RUN_PATH=${RUN_KEY#HKCU\\}
 # Every call the cases look at, for both programs (one RelayInclude list).
-UI_RELAY='advapi32.RegSetValueExW;kernelbase.RegSetValueExW;user32.MessageBoxW;user32.ExitWindowsEx;advapi32.AdjustTokenPrivileges;kernelbase.AdjustTokenPrivileges'
+UI_RELAY='advapi32.RegSetValueExW;kernelbase.RegSetValueExW;user32.MessageBoxW;user32.ExitWindowsEx;advapi32.AdjustTokenPrivileges;kernelbase.AdjustTokenPrivileges;advapi32.ReportEventW'
 export UI_RELAY
+# ReportEventW writes no log under Wine; its +eventlog channel prints each
+# insertion string (one line per string, none for an empty one).
+export UI_WINEDEBUG=+eventlog
 
 # The card file the test library reads at every poll.
 export ORVANE_TEST_FELICA_CARD
@@ -121,6 +127,28 @@ set_value_calls() {  # set_value_calls LOG
       printf '%s %08x %08x\n' "$name" $((0x$type & 0xffffffff)) $((0x$count & 0xffffffff))
     done
 }
+# The events a program reported, in order: "ID|string|string..." per event,
+# the id (decimal) from the relay's fourth argument (its low 32 bits), the strings as Wine's
+# +eventlog prints them (non-ASCII as \NNNN escapes).
+reported_events() {  # reported_events LOG
+  tr -d '\r' <"$1" | awk '
+    /Call advapi32\.ReportEventW\(/ {
+      split(substr($0, index($0, "(") + 1), a, ",")
+      if (event != "") print event
+      event = "0x" substr(a[4], length(a[4]) - 7)
+      next
+    }
+    /:eventlog:ReportEventW / && event != "" {
+      s = $0; sub(/^.*:eventlog:ReportEventW L"/, "", s); sub(/\\n"$/, "", s); sub(/"$/, "", s)
+      event = event "|" s
+      next
+    }
+    /Ret  advapi32\.ReportEventW\(/ { if (event != "") print event; event = "" }
+    END { if (event != "") print event }' |
+    while IFS='|' read -r id rest; do
+      printf '%d%s\n' "$id" "${rest:+|$rest}"
+    done
+}
 same_or_fail() {  # same_or_fail WHAT ACTUAL EXPECTED
   [ "$2" = "$3" ] || ui_fail "$1: [$2], expected [$3]"
 }
@@ -147,7 +175,7 @@ start_checker_from_run_value() {
   start_checker "$program"
 }
 start_checker() {  # start_checker PROGRAM
-  WINEDEBUG=warn+seh,+relay wine "$1" >/dev/null 2>"$UI_OUT/checker.log" &
+  WINEDEBUG=warn+seh,+eventlog,+relay wine "$1" >/dev/null 2>"$UI_OUT/checker.log" &
   checker_pid=$!
   ui_run "$UI_BIN/orvane-close-checker.exe" --find 30000 >/dev/null 2>&1 || ui_fail "the checker window did not appear"
   kill -0 "$checker_pid" 2>/dev/null || ui_fail "the checker is not running"
@@ -225,7 +253,39 @@ case $case in
     calls=$(grep -E 'OutputDebugStringA|Call [a-z0-9]*\.(AdjustTokenPrivileges|ExitWindowsEx)' "$UI_OUT/checker.log" |
       sed -n 's/.*OutputDebugStringA "\(.*\)".*/debug \1/p; s/.*Call [a-z0-9]*\.\(AdjustTokenPrivileges\)(.*/\1/p; s/.*Call user32\.ExitWindowsEx(\([0-9a-f]*\),\([0-9a-f]*\)).*/ExitWindowsEx \1 \2/p' | head -3)
     same_or_fail "checker after the card left" "$calls" "$(printf '%s\n' 'debug shutdown\n' AdjustTokenPrivileges 'ExitWindowsEx 00000011 00000000')"
-    echo "PASS story: registered ($(grep -c '^ok ' "$UI_OUT/driver.log") steps), 5 writes in order, the checker from the Run value armed and called ExitWindowsEx(11h) when the card left"
+    # The session's end ends every Wine process: the checker's last event
+    # is written by then (ReportEventW runs before ExitWindowsEx returns to
+    # the timer loop, which Wine ends afterwards).
+    wait_checker_exit 10
+    cp "$UI_OUT/program.log" "$UI_OUT/register.log"
+
+    # Afterwards the administrator deletes the card from the list.
+    present_card
+    ui_start "$UI_BIN/OrvaneSetting.exe"
+    drive story-delete.ui || ui_fail "driver exit code $? (delete)"
+    ui_wait_exit 10; rc=$?
+    [ $rc -eq 0 ] || ui_fail "OrvaneSetting exit code $rc (delete)"
+    export_key "$ORVANE_KEY" "$UI_OUT/deleted.reg"
+    same_or_fail "card records after the delete" "$(records_in "$UI_OUT/deleted.reg")" 0
+
+    # The audit trail of the whole story, program by program. The record key
+    # is the record's sub-key; the description 受付の端末 as Wine escapes it.
+    key=${record_path##*\\}
+    desk='\53d7\4ed8\306e\7aef\672b'
+    action='shut down, forced (ExitWindowsEx 0x00000011)'
+    run_value="\\\"${checker_path//\\/\\\\}\\\""
+    same_or_fail "settings program's events at the registration" "$(reported_events "$UI_OUT/register.log")" \
+      "$(printf '%s\n' "1004|$user|$key|$action|$run_value" \
+        "1001|$user|$key|FeliCa|$desk|$user|WINEHOST|$action|1")"
+    same_or_fail "checker's events" "$(reported_events "$UI_OUT/checker.log")" \
+      "$(printf '%s\n' "2001|$user|$key|$action|1" "2002|$user|$key|$action")"
+    same_or_fail "settings program's events at the delete" "$(reported_events "$UI_OUT/program.log")" \
+      "1003|$user|$key|$desk"
+    # Never the password, in any form Wine prints it.
+    ! grep -h ':eventlog:' "$UI_OUT/register.log" "$UI_OUT/checker.log" "$UI_OUT/program.log" |
+      grep -q 'pass-' || ui_fail "an event holds the password"
+    echo "PASS story: registered ($(grep -c '^ok ' "$UI_OUT/driver.log") steps), 5 writes in order, the checker from the Run value armed and called ExitWindowsEx(11h) when the card left, the record deleted from the list; events:"
+    { reported_events "$UI_OUT/register.log"; reported_events "$UI_OUT/checker.log"; reported_events "$UI_OUT/program.log"; } | sed 's/^/  /'
     ;;
   messages)
     ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" "$user" secret WINEHOST none none >/dev/null 2>&1 ||
