@@ -61,51 +61,22 @@ def texts_of(mc):
 
 def message_tables(path):
     """{language: {id: (flags, bytes)}} of the program's message table 1."""
-    Program(path)  # a built 32-bit GUI program, or skip
-    data = open(path, "rb").read()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    nsections, optsize = struct.unpack_from("<H", data, pe + 6)[0], \
-        struct.unpack_from("<H", data, pe + 20)[0]
-    opt = pe + 24
-    rsrc_rva = struct.unpack_from("<I", data, opt + 96 + 2 * 8)[0]
-    sections = []
-    for i in range(nsections):
-        s = opt + optsize + 40 * i
-        vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
-        sections.append((va, max(vsize, rawsize), rawptr))
-
-    def offset(rva):
-        for va, size, raw in sections:
-            if va <= rva < va + size:
-                return raw + rva - va
-        fail("RVA %#x outside the sections" % rva)
-
-    base = offset(rsrc_rva)
-
-    def entries(directory):
-        named, ids = struct.unpack_from("<HH", data, base + directory + 12)
-        for i in range(named + ids):
-            yield struct.unpack_from("<II", data, base + directory + 16 + 8 * i)
-
     tables = {}
-    for rtype, t in entries(0):
+    for (rtype, _), by_language in Program(path).languages.items():
         if rtype != RT_MESSAGETABLE:
             continue
-        for rid, r in entries(t & 0x7FFFFFFF):
-            for lang, leaf in entries(r & 0x7FFFFFFF):
-                rva, size = struct.unpack_from("<II", data, base + leaf)
-                blob = data[offset(rva):offset(rva) + size]
-                messages = {}
-                (blocks,) = struct.unpack_from("<I", blob, 0)
-                for b in range(blocks):
-                    low, high, at = struct.unpack_from("<III", blob, 4 + 12 * b)
-                    for number in range(low, high + 1):
-                        length, flags = struct.unpack_from("<HH", blob, at)
-                        if length < 4 or at + length > len(blob):
-                            fail("%s: message %d of language %#x is damaged" % (path, number, lang))
-                        messages[number] = (flags, blob[at + 4:at + length])
-                        at += length
-                tables[lang] = messages
+        for lang, blob in by_language.items():
+            messages = {}
+            (blocks,) = struct.unpack_from("<I", blob, 0)
+            for b in range(blocks):
+                low, high, at = struct.unpack_from("<III", blob, 4 + 12 * b)
+                for number in range(low, high + 1):
+                    length, flags = struct.unpack_from("<HH", blob, at)
+                    if length < 4 or at + length > len(blob):
+                        fail("%s: message %d of language %#x is damaged" % (path, number, lang))
+                    messages[number] = (flags, blob[at + 4:at + length])
+                    at += length
+            tables[lang] = messages
     return tables
 
 

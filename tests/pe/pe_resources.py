@@ -84,12 +84,14 @@ class Program:
                 yield name, target
 
         self.resources = resources = {}  # (type, id) -> bytes of the first language
+        self.languages = languages = {}  # (type, id) -> {language: bytes}
         for rtype, t in entries(0):
             for rid, r in entries(t & 0x7FFFFFFF):
-                for _, leaf in entries(r & 0x7FFFFFFF):
+                for lang, leaf in entries(r & 0x7FFFFFFF):
                     rva, size = struct.unpack_from("<II", data, base + leaf)
-                    resources[(rtype, rid)] = data[offset(rva):offset(rva) + size]
-                    break
+                    blob = data[offset(rva):offset(rva) + size]
+                    languages.setdefault((rtype, rid), {})[lang] = blob
+                    resources.setdefault((rtype, rid), blob)
 
         def string(number):
             block = resources.get((RT_STRING, number // 16 + 1))
