@@ -35,25 +35,11 @@ KEY='HKLM\Software\Brindle\Orvane'
 RELAY='kernel32.LoadLibraryExW;kernelbase.LoadLibraryExW;kernel32.SetDefaultDllDirectories;kernelbase.SetDefaultDllDirectories'
 
 # The test felica.dll where both programs look for it, and its card.
-libdir="$UI_PREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
-mkdir -p "$libdir"
-if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
-  cp "$UI_BIN/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
-fi
-export ORVANE_TEST_FELICA_CARD
-ORVANE_TEST_FELICA_CARD=$(ui_winpath "$UI_OUT/card")
+ui_install_felica
 printf '%s' "$CARD" >"$UI_OUT/card"
 
 # No records; the recognition sound on, so that a read plays a short wave file.
-wavdir="$UI_PREFIX/drive_c/orvane-test"
-mkdir -p "$wavdir"
-[ -s "$wavdir/ding.wav" ] || python3 - "$wavdir/ding.wav" <<'PY'
-import sys, wave
-w = wave.open(sys.argv[1], "wb")
-w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)
-w.writeframes(b"\0\0" * 800)
-w.close()
-PY
+ui_make_wav
 ui_run reg delete "$KEY" /f >/dev/null 2>&1
 # Windows 10: the main dialog asks for the account's Microsoft-account name.
 ui_run winecfg -v win10 >/dev/null 2>&1

@@ -52,28 +52,13 @@ CARD_KEY=49c1009  # its record key
 KEY='HKLM\Software\Brindle\Orvane'
 SOUND_KEY="$KEY\\sound"
 
-# The library where the program looks for it, replaced by rename so that a
-# running process never sees a half-written file.
-libdir="$UI_PREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
-mkdir -p "$libdir"
-if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
-  cp "$UI_BIN/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
-fi
-export ORVANE_TEST_FELICA_CARD
-ORVANE_TEST_FELICA_CARD=$(ui_winpath "$UI_OUT/card")
+# The test library and its card.
+ui_install_felica
 printf '%s' "$CARD" >"$UI_OUT/card"
 
 # A short, valid wave file inside the prefix.
-wavdir="$UI_PREFIX/drive_c/orvane-test"
 WAV='C:\orvane-test\ding.wav'
-mkdir -p "$wavdir"
-[ -s "$wavdir/ding.wav" ] || python3 - "$wavdir/ding.wav" <<'PY'
-import sys, wave
-w = wave.open(sys.argv[1], "wb")
-w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)
-w.writeframes(b"\0\0" * 800)
-w.close()
-PY
+ui_make_wav
 
 # reg query shows garbage for a REG_SZ of 0 bytes, and reg export drops the
 # last character of a string stored without terminator: the value exactly as

@@ -48,20 +48,12 @@ export UI_RELAY
 # insertion string (one line per string, none for an empty one).
 export UI_WINEDEBUG=+eventlog
 
-# The card file the test library reads at every poll.
-export ORVANE_TEST_FELICA_CARD
-ORVANE_TEST_FELICA_CARD=$(ui_winpath "$UI_OUT/card")
+# The test library where both programs look for it, and the card it reads
+# at every poll.
+ui_install_felica
 present_card() { printf '%s' "$CARD" >"$UI_OUT/card"; }
 remove_card() { : >"$UI_OUT/card"; }
 present_card
-
-# The library where both programs look for it; replaced by rename so that a
-# running process never sees a half-written file.
-libdir="$UI_PREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
-mkdir -p "$libdir"
-if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
-  cp "$UI_BIN/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
-fi
 
 checker_pid=
 # The Run key's parent as it was, while a case has replaced it.

@@ -88,6 +88,32 @@ ui_init() {
   trap ui_cleanup EXIT
 }
 
+# The test felica.dll where both programs look for it, replaced by rename so
+# that a running process never sees a half-written file; it plays the card
+# whose ID the test writes into $UI_OUT/card (empty: no card).
+ui_install_felica() {
+  local libdir="$UI_PREFIX/drive_c/Program Files/Common Files/Sony Shared/FeliCaLibrary"
+  mkdir -p "$libdir"
+  if ! cmp -s "$UI_BIN/felica.dll" "$libdir/felica.dll"; then
+    cp "$UI_BIN/felica.dll" "$libdir/felica.dll.new" && mv -f "$libdir/felica.dll.new" "$libdir/felica.dll"
+  fi
+  export ORVANE_TEST_FELICA_CARD
+  ORVANE_TEST_FELICA_CARD=$(ui_winpath "$UI_OUT/card")
+}
+
+# A short, valid wave file at C:\orvane-test\ding.wav in the prefix.
+ui_make_wav() {
+  local wavdir="$UI_PREFIX/drive_c/orvane-test"
+  mkdir -p "$wavdir"
+  [ -s "$wavdir/ding.wav" ] || python3 - "$wavdir/ding.wav" <<'PY'
+import sys, wave
+w = wave.open(sys.argv[1], "wb")
+w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)
+w.writeframes(b"\0\0" * 800)
+w.close()
+PY
+}
+
 ui_start() {
   local debug=${UI_WINEDEBUG:--all}
   if [ -n "${UI_RELAY:-}" ]; then
