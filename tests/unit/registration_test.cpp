@@ -1403,6 +1403,21 @@ TEST(RemovalControlsTest, FirstEntryIsSignOutFromBuild22000) {
 
 // ------------------------------------------------------------- contracts
 
+// The card's checker at logon, reading its record from the same registry.
+struct CheckerOverRecord {
+  CheckerOverRecord(FakeRegistry& registry, EventLogPort& events)
+      : checker(poller, registry, account, session, debug, window, wait, events) {
+    poller.PutCard(kCard);
+  }
+  FakePoller poller;
+  FakeSystem account;
+  FakeSession session;
+  FakeDebugOutput debug;
+  FakeWatchWindow window;
+  FakeWait wait;
+  Checker checker;
+};
+
 // What the register command writes, decoded by the checker's reader and
 // compared with bytes laid down and encrypted here from the record layout.
 TEST_F(RegistrationTest, WhatIsWrittenIsWhatTheCheckerAndTheLayoutExpect) {
@@ -1441,15 +1456,9 @@ TEST_F(RegistrationTest, WhatIsWrittenIsWhatTheCheckerAndTheLayoutExpect) {
   EXPECT_EQ(interval.type, regtype::kDword);
   EXPECT_EQ(interval.bytes, (Bytes{7, 0, 0, 0}));
 
-  FakePoller poller;
-  poller.PutCard(kCard);
-  FakeSystem account;
-  FakeSession session;
-  FakeDebugOutput debug;
-  FakeWatchWindow window;
-  FakeWait wait;
-  Checker checker(poller, rig.registry, account, session, debug, window, wait, rig.events);
-  ASSERT_EQ(poller.Poll(), 1);
+  CheckerOverRecord reader(rig.registry, rig.events);
+  Checker& checker = reader.checker;
+  ASSERT_EQ(reader.poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(std::u16string(checker.recordUser), u"alice");
   EXPECT_EQ(checker.removalType, 0x12u);
@@ -1472,15 +1481,9 @@ TEST_F(RegistrationTest, ALockRecordIsALogOffToACheckerThatIgnoresLock) {
   EXPECT_EQ(lock.type, regtype::kDword);
   EXPECT_EQ(lock.bytes, (Bytes{1, 0, 0, 0}));
 
-  FakePoller poller;
-  poller.PutCard(kCard);
-  FakeSystem account;
-  FakeSession session;
-  FakeDebugOutput debug;
-  FakeWatchWindow window;
-  FakeWait wait;
-  Checker checker(poller, rig.registry, account, session, debug, window, wait, rig.events);
-  ASSERT_EQ(poller.Poll(), 1);
+  CheckerOverRecord reader(rig.registry, rig.events);
+  Checker& checker = reader.checker;
+  ASSERT_EQ(reader.poller.Poll(), 1);
   EXPECT_EQ(ReadCheckerRecord(checker), 1);
   EXPECT_EQ(checker.removalType, 0u);  // EWX_LOGOFF, without force
   EXPECT_FALSE(NeedsShutdownPrivilege(checker.removalType));
