@@ -145,7 +145,7 @@ case $case in
     [ "$played" = "$(logged "$WAV")" ] || ui_fail "winmm played [$played], expected [$(logged "$WAV")]"
     [ "$(help_calls | tr '\n' ' ')" = "00000006 0000000a " ] ||
       ui_fail "HtmlHelpW contexts [$(help_calls | tr '\n' ' ')] (of $(all_help_calls) calls), expected [00000006 0000000a]"
-    echo "PASS sound: no-key state, saves with しない and with $WAV and the wait box (flag, file of 2n bytes, sync), three 151 refusals; one sndPlaySoundW($WAV, SND_ASYNC) at the read after the save, the read timer ticking under the sound dialog; help contexts 6 and 10"
+    echo "PASS sound: no-key state, saves with しない and with $WAV and the wait box (flag, file of 2n bytes, sync), three IDS_SOUND_FILE_MISSING refusals; one sndPlaySoundW($WAV, SND_ASYNC) at the read after the save, the read timer ticking under the sound dialog; help contexts 6 and 10"
     ;;
   close-main)
     run_program close-main.ui
@@ -186,17 +186,17 @@ case $case in
       ui_start "$UI_BIN/OrvaneSetting.exe"
     ui_drive - <<UI || ui_fail "driver exit code $?"
 timeout 5000
-window "Orvane 設定" timeout=30000
+window {@IDD_MAIN} timeout=30000
 drop dialog "${dir//\\/\\\\}ding.wav"
-click 1010
-window "認識音設定"
+click IDC_SOUND
+window {@IDD_SOUND}
 drop dialog "${dir//\\/\\\\}ding.wav"
-text 1008 "${dir//\\/\\\\}ding.wav"
+text IDC_SOUND_FILE "${dir//\\/\\\\}ding.wav"
 drop dialog "${long//\\/\\\\}"
-msgbox "Orvane 設定"
-msgbox-text "音声ファイルが見つかりません。"
+msgbox {@IDS_CAPTION}
+msgbox-text {@IDS_SOUND_FILE_MISSING}
 msgbox-press 1
-text 1008 "${dir//\\/\\\\}ding.wav"
+text IDC_SOUND_FILE "${dir//\\/\\\\}ding.wav"
 UI
     # The long name was refused whole (151) and the field kept the short one;
     # the program is ended by the trap.

@@ -77,10 +77,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# drive NAME.ui: the control names and the script, {user} replaced; the
-# script as run is kept beside the driver's log (its line numbers).
+# drive NAME.ui: the script, {user} replaced; the script as run is kept
+# beside the driver's log (its line numbers).
 drive() {
-  { cat "$here/controls.ui"; sed "s/{user}/$user/g" "$here/$1"; } >"$UI_OUT/${1%.ui}.script.ui"
+  sed "s/{user}/$user/g" "$here/$1" >"$UI_OUT/${1%.ui}.script.ui"
   ui_drive "$UI_OUT/${1%.ui}.script.ui"
 }
 
@@ -207,10 +207,11 @@ case $case in
     data=$(sed -n '/^"data"=hex:/,/[^\\]$/p' "$UI_OUT/record.reg" | tr -d ' \\\n')
     data_bytes=$(grep -o '[0-9a-f][0-9a-f]' <<<"${data#\"data\"=hex:}" | wc -l)
     [ "$data_bytes" -gt 0 ] || ui_fail "no binary data"
-    # The status line after the second read: string 143 and the comment's time.
+    # The status line after the second read: IDS_REGISTERED and the comment's time.
     time=${comment:1:19}
-    grep -qF "id  1003 0x03eb Static \"このカード (FeliCa) のログイン情報は登録されています。\\r\\n登録日時：$time\"" "$UI_OUT/driver.log" ||
-      ui_fail "status line after the lookup: $(grep 'id  1003' "$UI_OUT/driver.log")"
+    status=$(ui_res_id IDC_STATUS)
+    grep -qF "$(printf 'id %5d 0x%04x' "$status" "$status") Static \"$(ui_res_text IDS_REGISTERED ' (FeliCa) ')$time\"" "$UI_OUT/driver.log" ||
+      ui_fail "status line after the lookup: $(grep "$(printf 'id %5d ' "$status")" "$UI_OUT/driver.log")"
     # The autostart value: OrvaneChecker.exe beside OrvaneSetting.exe, in
     # double quotes, as stored (with the terminator Windows reads).
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
