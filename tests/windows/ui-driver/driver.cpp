@@ -490,8 +490,7 @@ class Driver {
   bool stepNoWindow();
   bool stepClosed();
   bool stepText();
-  bool stepEnabled();
-  bool stepVisible();
+  bool stepWindowState();
   bool stepChecked();
   bool stepFocused();
   bool stepSetText();
@@ -809,22 +808,17 @@ bool Driver::stepText() {
   return mismatch(shown(arg(1)), shown(text) + (wait ? " after " + std::to_string(ms) + " ms" : ""));
 }
 
-// enabled and disabled
-bool Driver::stepEnabled() {
+// enabled and disabled, visible and hidden: a state of the control's window.
+bool Driver::stepWindowState() {
   HWND hwnd;
   int id;
   if (!control(0, hwnd, id)) return false;
-  bool want = step_->cmd == L"enabled", is = IsWindowEnabled(hwnd) != FALSE;
-  return want == is ? true : mismatch(utf8(step_->cmd), is ? "enabled" : "disabled");
-}
-
-// visible and hidden
-bool Driver::stepVisible() {
-  HWND hwnd;
-  int id;
-  if (!control(0, hwnd, id)) return false;
-  bool want = step_->cmd == L"visible", is = IsWindowVisible(hwnd) != FALSE;
-  return want == is ? true : mismatch(utf8(step_->cmd), is ? "visible" : "hidden");
+  const std::wstring& c = step_->cmd;
+  bool enabling = c == L"enabled" || c == L"disabled";
+  bool want = c == L"enabled" || c == L"visible";
+  bool is = (enabling ? IsWindowEnabled(hwnd) : IsWindowVisible(hwnd)) != FALSE;
+  if (want == is) return true;
+  return mismatch(utf8(c), enabling ? (is ? "enabled" : "disabled") : (is ? "visible" : "hidden"));
 }
 
 // checked and unchecked expect; check and uncheck click first if needed.
@@ -1149,12 +1143,12 @@ const StepSyntax kCommands[] = {
     {L"closed", 0, 0, L"timeout", &Driver::stepClosed},
     {L"text", 2, 2, L"", &Driver::stepText},
     {L"wait-text", 2, 2, L"timeout", &Driver::stepText},
-    {L"enabled", 1, 1, L"", &Driver::stepEnabled},
-    {L"disabled", 1, 1, L"", &Driver::stepEnabled},
+    {L"enabled", 1, 1, L"", &Driver::stepWindowState},
+    {L"disabled", 1, 1, L"", &Driver::stepWindowState},
     {L"checked", 1, 1, L"", &Driver::stepChecked},
     {L"unchecked", 1, 1, L"", &Driver::stepChecked},
-    {L"visible", 1, 1, L"", &Driver::stepVisible},
-    {L"hidden", 1, 1, L"", &Driver::stepVisible},
+    {L"visible", 1, 1, L"", &Driver::stepWindowState},
+    {L"hidden", 1, 1, L"", &Driver::stepWindowState},
     {L"focused", 1, 1, L"", &Driver::stepFocused},
     {L"set-text", 2, 2, L"", &Driver::stepSetText},
     {L"limit", 2, 2, L"", &Driver::stepLimit},
