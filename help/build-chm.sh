@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# build-chm.sh HELP_SOURCE_DIR WORK_DIR OUTPUT.chm [SCREENSHOT_DIR]
+# build-chm.sh HELP_SOURCE_DIR WORK_DIR OUTPUT.chm RESOURCE_MAP.json [SCREENSHOT_DIR]
 # Builds Orvane.chm: compiles chmcmd from Free Pascal's chm sources with the
 # context map fixed (Debian's chmcmd 3.2.2 stores the build folder's absolute
 # path in it, so no context resolves on another machine), stages the topics
 # in Shift-JIS (the Japanese help viewer reads the contents, the index and the
-# titles in the ANSI code page 932) and compiles the project.
+# titles in the ANSI code page 932) with every "{@SYMBOL}" filled from the
+# programs' resource map (resource-names.py) and compiles the project.
 set -euo pipefail
 src=$(cd "$1" && pwd)
 work=$2
 out=$3
-shots=${4:-}
+resource_map=$4
+shots=${5:-}
 fpcsrc=${ORVANE_FPC_CHM_SRC:-/usr/share/fpcsrc/3.2.2/packages/chm/src}
 
 mkdir -p "$work/tool" "$work/units" "$work/stage/images"
@@ -35,7 +37,9 @@ fi
 stage=$work/stage
 rm -f "$stage"/*.htm "$stage"/*.hh? "$stage"/*.css "$stage"/images/*
 for f in "$src"/*.htm "$src"/*.hhc "$src"/*.hhk; do
-  sed 's/charset=utf-8/charset=shift_jis/' "$f" | iconv -f UTF-8 -t CP932 > "$stage/$(basename "$f")"
+  python3 "$src/resource-names.py" "$resource_map" "$f" >"$stage/$(basename "$f").utf8"
+  sed 's/charset=utf-8/charset=shift_jis/' "$stage/$(basename "$f").utf8" | iconv -f UTF-8 -t CP932 > "$stage/$(basename "$f")"
+  rm "$stage/$(basename "$f").utf8"
 done
 iconv -f UTF-8 -t CP932 "$src/orvane.hhp" > "$stage/orvane.hhp"
 iconv -f UTF-8 -t CP932 "$src/orvane.css" > "$stage/orvane.css"

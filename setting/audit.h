@@ -38,8 +38,9 @@ void AuditRemovalSwitchedOff(SettingProgram& program);
 
 void AuditSoundSaved(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait);
 
-// A failure message about to be shown (137, 141, 159 or 176): its event,
-// with the value or key of the last failed write and its code.
+// A failure message about to be shown (IDS_WRITE_FAILED, IDS_DELETE_FAILED,
+// IDS_SOUND_WRITE_FAILED or IDS_NO_AUTOSTART): its event, with the value
+// or key of the last failed write and its code.
 void AuditWriteFailure(SettingProgram& program, int messageId);
 
 }  // namespace orvane

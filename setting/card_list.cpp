@@ -13,7 +13,7 @@ namespace orvane {
 namespace {
 
 constexpr int kSubKeyNameSize = 260;
-// Two column texts of up to 259 units, message 140 and the punctuation.
+// Two column texts of up to 259 units, IDS_DELETE_QUESTION and the punctuation.
 constexpr int kQuestionSize = 3 * kTextSize + 8;
 
 std::u16string RecordPath(const std::u16string& recordKey) {

@@ -1,4 +1,4 @@
-// The registered-card list (template 129) and deletion of a record.
+// The registered-card list (IDD_CARD_LIST) and deletion of a record.
 #ifndef ORVANE_SETTING_CARD_LIST_H
 #define ORVANE_SETTING_CARD_LIST_H
 

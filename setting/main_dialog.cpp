@@ -22,7 +22,7 @@ void SetReadButton(SettingProgram& program, DialogView& view, int textId) {
   view.SetText(IDC_READ, text);
 }
 
-// Refused card: the no-card display, Ready again, and message 163.
+// Refused card: the no-card display, Ready again, and IDS_CARD_UNUSABLE.
 void RefuseCard(SettingProgram& program, DialogView& view) {
   ShowCardState(program, view, false);
   ResetReadStatus(program, view);

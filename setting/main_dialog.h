@@ -1,4 +1,4 @@
-// The main dialog (template 128): start-up names, the card-read cycle on
+// The main dialog (IDD_MAIN): start-up names, the card-read cycle on
 // timer 1, the status line, the routing of its buttons, device changes and
 // the end of the program.
 #ifndef ORVANE_SETTING_MAIN_DIALOG_H
@@ -38,7 +38,7 @@ class MainDialog : public DialogLogic, public ReaderStatusView {
 void ReadAccountNames(SettingProgram& program, char16_t (&target)[kTextSize]);
 // The card-shown or the no-card display.
 void ShowCardState(SettingProgram& program, DialogView& view, bool cardPresent);
-// Status line back to string 130, button 1000 to string 146.
+// Status line back to IDS_READER_READY, IDC_READ to IDS_READ_CARD.
 void ResetReadStatus(SettingProgram& program, DialogView& view);
 // True for the card kinds this system cannot use.
 bool IsUnusableCardKind(int cardKind);

@@ -1,6 +1,6 @@
-// The removal action of the main dialog: controls 1015 to 1019, the removal
-// choice they say, the owner rule, and the writer of "type", "lock",
-// "interval" and the checker's autostart value.
+// The removal action of the main dialog: IDC_REMOVAL_ON to
+// IDC_INTERVAL_LABEL, the removal choice they say, the owner rule, and the
+// writer of "type", "lock", "interval" and the checker's autostart value.
 #ifndef ORVANE_SETTING_REMOVAL_H
 #define ORVANE_SETTING_REMOVAL_H
 
@@ -15,14 +15,15 @@ bool IsSignOutWording(SettingProgram& program);
 bool IsLockAction(const RemovalSettings& settings);
 // The same action on removal: type and lock alike (the interval aside).
 bool SameRemovalAction(const RemovalSettings& a, const RemovalSettings& b);
-// Dialog start: the four actions into list 1016, entry 0 selected, interval 5.
+// Dialog start: the four actions into IDC_REMOVAL_ACTION, entry 0 selected, interval 5.
 void FillRemovalList(SettingProgram& program, DialogView& view);
-// 1016, 1017, 1019 and 1018 together, in that order; the force box stays
-// disabled while the lock entry is selected.
+// IDC_REMOVAL_ACTION, IDC_FORCE, IDC_INTERVAL_LABEL and IDC_INTERVAL
+// together, in that order; the force box stays disabled while the lock
+// entry is selected.
 void EnableRemovalControls(DialogView& view, bool enabled);
 // The notification code of a user's pick in a drop-down list (CBN_SELCHANGE).
 constexpr int kComboSelectionChanged = 1;
-// The user picked another entry of 1016: the force box follows it.
+// The user picked another entry of IDC_REMOVAL_ACTION: the force box follows it.
 void RemovalActionChanged(DialogView& view);
 void ShowInterval(DialogView& view, int32_t seconds);
 // The interval field as the C library's text-to-integer conversion reads it;

@@ -20,8 +20,8 @@
 #define HELP_CONTEXT_SOUND 10
 
 // Main dialog.
-#define IDC_REGISTER 1          // "登録(&W)", the default button
-#define IDC_EXIT 2              // "終了"
+#define IDC_REGISTER 1          // the default button
+#define IDC_EXIT 2              // ends the program
 #define IDC_READ 1000
 #define IDC_PASSWORD 1001
 #define IDC_PASSWORD_AGAIN 1002

@@ -95,7 +95,7 @@ bool SameText(const char16_t* a, const char16_t* b);
 
 // String table entry id into out (260 units); empty when missing.
 void LoadText(SettingProgram& program, int id, char16_t (&out)[kTextSize]);
-// The message box of the program: caption string 132, text string id, no owner.
+// The message box of the program: caption IDS_CAPTION, text a string id, no owner.
 int ShowMessage(SettingProgram& program, int textId, uint32_t style);
 // The same with a text already made and an owner dialog (null for none).
 int ShowMessageText(SettingProgram& program, DialogView* owner, const char16_t* text,

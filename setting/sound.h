@@ -1,4 +1,4 @@
-// The recognition sound: the sound key, its dialog (template 158), and the
+// The recognition sound: the sound key, its dialog (IDD_SOUND), and the
 // sound played when a poll reads a card.
 //
 // The sound key, HKEY_LOCAL_MACHINE\SOFTWARE\Brindle\Orvane\sound (32-bit
@@ -51,7 +51,7 @@ class SoundDialog : public DialogLogic {
  private:
   void Save(DialogView& view);
   void Browse(DialogView& view);
-  // A chosen or dropped path into the field, or message 151 when it is
+  // A chosen or dropped path into the field, or IDS_SOUND_FILE_MISSING when it is
   // not allowed; the controls then follow the selected mode.
   void TakeFile(DialogView& view, const char16_t* path);
 

@@ -25,8 +25,8 @@ ORVANE_TEST_FELICA_CARD=$(ui_winpath "$card_file")
 now() { date +%s.%N; }
 ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", (b - a) * 1000 }'; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-window='window "Orvane 設定" timeout=60000'
-shown='wait-text 1003 "カード (FeliCa) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。" timeout=5000'
+window='window {@IDD_MAIN} timeout=60000'
+shown='wait-text IDC_STATUS "{@IDS_CARD_READ| (FeliCa) }" timeout=5000'
 
 starts=() cards=() overheads=()
 for ((i = 0; i < runs; ++i)); do
@@ -38,7 +38,7 @@ for ((i = 0; i < runs; ++i)); do
   # The driver's own cost: the same step on a window that is already there.
   echo "$window" | ui_drive - >/dev/null
   t2=$(now)
-  printf '%s\nclick 1000\n' "$window" | ui_drive - >/dev/null
+  printf '%s\nclick IDC_READ\n' "$window" | ui_drive - >/dev/null
   t3=$(now)
   printf '%s' 012E4CD82A1B3C4D03014B024F4993FF >"$card_file"
   printf '%s\n%s\n' "$window" "$shown" | ui_drive - >/dev/null || { echo "run $i: card not shown"; exit 1; }

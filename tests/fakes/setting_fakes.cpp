@@ -2,6 +2,7 @@
 
 #include "setting/resource.h"
 #include "setting/string_table.h"
+#include "resource_map.h"
 
 namespace orvane {
 
@@ -173,38 +174,38 @@ void FakeDialogView::Destroy() {
 }
 
 void AddMainDialogControls(FakeDialogView& view) {
-  view.Add(IDC_READ, false, u"カード情報読込(&G)");
-  view.Add(IDC_STATUS, true, u"カードリーダーを接続してください。");
+  view.Add(IDC_READ, false, ORVANE_CAPTION(IDC_READ));
+  view.Add(IDC_STATUS, true, ORVANE_CAPTION(IDC_STATUS));
   view.Add(IDC_TARGET, false);
   view.Add(IDC_USER, false);
   view.Add(IDC_PASSWORD, false);
   view.Add(IDC_PASSWORD_AGAIN, false);
   view.Add(IDC_DESCRIPTION, false);
-  view.Add(IDC_REMOVAL_ON, false, u"ログイン中にカード取り外しで動作実行(&X)");
+  view.Add(IDC_REMOVAL_ON, false, ORVANE_CAPTION(IDC_REMOVAL_ON));
   view.Add(IDC_REMOVAL_ACTION, false);
-  view.Add(IDC_FORCE, false, u"強制(&F)");
-  view.Add(IDC_INTERVAL_LABEL, false, u"チェック間隔(&I)");
+  view.Add(IDC_FORCE, false, ORVANE_CAPTION(IDC_FORCE));
+  view.Add(IDC_INTERVAL_LABEL, false, ORVANE_CAPTION(IDC_INTERVAL_LABEL));
   view.Add(IDC_INTERVAL, false);
-  view.Add(IDC_SECONDS_LABEL, true, u"秒");
-  view.Add(IDC_SOUND, true, u"認識音設定(&S)");
-  view.Add(IDC_REGISTER, false, u"登録(&W)");
-  view.Add(IDC_EXIT, true, u"終了");
-  view.Add(IDC_DELETE, true, u"削除(&D)");
+  view.Add(IDC_SECONDS_LABEL, true, ORVANE_CAPTION(IDC_SECONDS_LABEL));
+  view.Add(IDC_SOUND, true, ORVANE_CAPTION(IDC_SOUND));
+  view.Add(IDC_REGISTER, false, ORVANE_CAPTION(IDC_REGISTER));
+  view.Add(IDC_EXIT, true, ORVANE_CAPTION(IDC_EXIT));
+  view.Add(IDC_DELETE, true, ORVANE_CAPTION(IDC_DELETE));
 }
 
 void AddCardListControls(FakeDialogView& view, const ListMetrics& metrics) {
   view.Add(IDC_CARD_LIST).metrics = metrics;
-  view.Add(IDC_LIST_DELETE, true, u"削除(&D)");
-  view.Add(IDC_LIST_CLOSE, true, u"終了");
+  view.Add(IDC_LIST_DELETE, true, ORVANE_CAPTION(IDC_LIST_DELETE));
+  view.Add(IDC_LIST_CLOSE, true, ORVANE_CAPTION(IDC_LIST_CLOSE));
 }
 
 void AddSoundDialogControls(FakeDialogView& view) {
   view.Add(IDC_SOUND_MODE);
   view.Add(IDC_SOUND_FILE);
-  view.Add(IDC_SOUND_BROWSE, true, u"参照(&F)...");
-  view.Add(IDC_SOUND_WAIT, true, u"音声出力終了まで待つ(&W)");
-  view.Add(IDC_SOUND_SAVE, true, u"登録");
-  view.Add(IDC_SOUND_CANCEL, true, u"キャンセル");
+  view.Add(IDC_SOUND_BROWSE, true, ORVANE_CAPTION(IDC_SOUND_BROWSE));
+  view.Add(IDC_SOUND_WAIT, true, ORVANE_CAPTION(IDC_SOUND_WAIT));
+  view.Add(IDC_SOUND_SAVE, true, ORVANE_CAPTION(IDC_SOUND_SAVE));
+  view.Add(IDC_SOUND_CANCEL, true, ORVANE_CAPTION(IDC_SOUND_CANCEL));
 }
 
 int FakeMessageBoxes::Show(DialogView* owner, const char16_t* text, const char16_t* caption,

@@ -1,12 +1,15 @@
 """Reads a built Orvane.chm back and checks what the programs rely on:
 contexts 6, 8 and 10 resolve through #IVB and #STRINGS to the dialogs'
-topics by names relative to the file, those topics are in it, every page and
-image a topic refers to is in it, and the file says Japanese.
+topics by names relative to the file, those topics are in it with the
+dialogs' captions (from the build's resource map) in their titles and no
+resource name left unfilled, every page and image a topic refers to is in
+it, and the file says Japanese.
 
-    check_chm.py FILE.chm                 the file must pass
-    check_chm.py --expect-fault FILE.chm  the file must fail (proves the check)
+    check_chm.py MAP.json FILE.chm                 the file must pass
+    check_chm.py --expect-fault MAP.json FILE.chm  the file must fail (proves the check)
 Runs with Debian's python3-chm (/usr/bin/python3).
 """
+import json
 import re
 import struct
 import sys
@@ -14,8 +17,9 @@ import sys
 from chm import chmlib
 
 CONTEXTS = {6: "main.htm", 8: "cardlist.htm", 10: "sound.htm"}
-TITLES = {"main.htm": "Orvane 設定（メイン画面）", "cardlist.htm": "カード登録情報削除",
-          "sound.htm": "認識音設定", "overview.htm": "Orvane の概要"}
+# Each topic's title: a dialog's caption (a resource map symbol) and what follows it.
+TITLES = {"main.htm": ("IDD_MAIN", "（メイン画面）"), "cardlist.htm": ("IDD_CARD_LIST", ""),
+          "sound.htm": ("IDD_SOUND", ""), "overview.htm": (None, "Orvane の概要")}
 LCID_JAPANESE = 0x411
 
 
@@ -65,7 +69,7 @@ def system_lcid(chm):
     return None
 
 
-def check(path):
+def check(path, resources):
     chm = Chm(path)
     problems = []
     entries, map_problems = context_map(chm)
@@ -85,7 +89,8 @@ def check(path):
         if chm.read("/" + name) is None:
             problems.append(f"context {context}: topic {name!r} is not in the file")
 
-    for topic, title in TITLES.items():
+    for topic, (symbol, rest) in TITLES.items():
+        title = (resources[symbol]["text"] if symbol else "") + rest
         page = chm.read("/" + topic)
         if page is None:
             problems.append(f"{topic}: not in the file")
@@ -94,6 +99,8 @@ def check(path):
         found = re.search(r"<title>(.*?)</title>", text, re.S | re.I)
         if not found or found.group(1).strip() != title:
             problems.append(f"{topic}: title {found.group(1) if found else None!r}, expected {title!r}")
+        if "{@" in text:
+            problems.append(f"{topic}: a resource name left unfilled at {text[text.index('{@'):][:40]!r}")
         for ref in re.findall(r'(?:href|src)="([^"#:]+)', text):
             if chm.read("/" + ref) is None:
                 problems.append(f"{topic}: refers to {ref!r}, which is not in the file")
@@ -107,7 +114,9 @@ def check(path):
 def main(argv):
     expect_fault = argv[1:2] == ["--expect-fault"]
     path = argv[-1]
-    entries, problems = check(path)
+    with open(argv[-2], encoding="utf-8") as f:
+        resources = json.load(f)
+    entries, problems = check(path, resources)
     for p in problems:
         print(("fault found: " if expect_fault else "FAIL ") + p)
     if expect_fault:

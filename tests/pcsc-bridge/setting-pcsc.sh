@@ -5,7 +5,7 @@
 #   setting-pcsc.sh NATIVE_BIN XVFB_STATE_DIR PCSC_STATE_DIR
 # FeliCa and Mifare cards read at the press and at a tick, with the reader's
 # display name in the status line; a card with a short ATR (card kind 2)
-# refused with "このカードは使用できません。". Needs the harness's pcscd running
+# refused with IDS_CARD_UNUSABLE. Needs the harness's pcscd running
 # (ctest fixture). Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -65,36 +65,36 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winscard=n"
 ui_start "$work/app/OrvaneSetting.exe"
 ui_drive - <<UI || ui_fail "driver exit code $?"
 timeout 10000
-window "Orvane 設定" timeout=60000
+window {@IDD_MAIN} timeout=60000
 # The reader's display name: its instance number and the blank before it go.
-text 1003 "カードを Virtual PCD 00 にセットし、\r\nカード情報読込ボタンを押してください。"
-enabled 1000
-click 1000
-wait-text 1003 "カード (FeliCa) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。"
+text IDC_STATUS "{@IDS_READER_READY|Virtual PCD 00}"
+enabled IDC_READ
+click IDC_READ
+wait-text IDC_STATUS "{@IDS_CARD_READ| (FeliCa) }"
 host $work/card.sh mifare4 timeout=20000
-click 1000
-wait-text 1003 "カード (Mifare) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。"
+click IDC_READ
+wait-text IDC_STATUS "{@IDS_CARD_READ| (Mifare) }"
 screenshot mifare.bmp dialog
 # A short ATR: card kind 2, refused.
 host $work/card.sh short-atr timeout=20000
-click 1000
-msgbox "Orvane 設定"
-msgbox-text "このカードは使用できません。"
+click IDC_READ
+msgbox {@IDS_CAPTION}
+msgbox-text {@IDS_CARD_UNUSABLE}
 msgbox-buttons 1
 msgbox-press 1
-text 1003 "カードを Virtual PCD 00 にセットし、\r\nカード情報読込ボタンを押してください。"
-text 1000 "カード情報読込(&G)"
-disabled 1
-disabled 1010
+text IDC_STATUS "{@IDS_READER_READY|Virtual PCD 00}"
+text IDC_READ {@IDS_READ_CARD}
+disabled IDC_REGISTER
+disabled IDC_SOUND
 # No card, then a FeliCa card laid on while timer 1 polls.
 host $work/card.sh remove timeout=20000
-click 1000
-text 1003 "カード情報を読み込みます。\r\nカードを Virtual PCD 00 にセットしてください。"
+click IDC_READ
+text IDC_STATUS "{@IDS_READING|Virtual PCD 00}"
 host $work/card.sh felica timeout=20000
-wait-text 1003 "カード (FeliCa) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。"
-text 1000 "カード情報読込(&G)"
-enabled 1
-click 2
+wait-text IDC_STATUS "{@IDS_CARD_READ| (FeliCa) }"
+text IDC_READ {@IDS_READ_CARD}
+enabled IDC_REGISTER
+click IDC_EXIT
 exit 0 timeout=10000
 UI
-echo "PASS setting-pcsc: FeliCa and Mifare over PC/SC at the press and at a tick, short ATR refused with 163"
+echo "PASS setting-pcsc: FeliCa and Mifare over PC/SC at the press and at a tick, short ATR refused with IDS_CARD_UNUSABLE"

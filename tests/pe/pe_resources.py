@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
-"""Reads the kind and the resources of a 32-bit Windows program: the checks
-of the shipped programs (check_checker.py, check_setting.py) use it."""
+"""Reads the kind and the resources of a 32-bit Windows program, and the
+build's resource map (symbol -> number and text, made from the resource
+scripts): the checks of the shipped programs (check_checker.py,
+check_setting.py) use them."""
+import json
+import re
 import struct
 import sys
 
@@ -10,6 +14,52 @@ RT_ICON, RT_STRING, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 6, 5,
 def fail(message):
     print("FAIL:", message)
     sys.exit(1)
+
+
+def version_texts(data):
+    """The text values of a version resource's StringFileInfo, by key."""
+    texts = {}
+
+    def block(pos, end):
+        while pos + 6 <= end:
+            length, value_length, kind = struct.unpack_from("<HHH", data, pos)
+            if length < 6 or pos + length > end:
+                fail("version resource block at %d has length %d" % (pos, length))
+            key_end = pos + 6
+            while struct.unpack_from("<H", data, key_end)[0] != 0:
+                key_end += 2
+            key = data[pos + 6:key_end].decode("utf-16-le")
+            value = (key_end + 2 + 3) & ~3
+            if kind == 1 and value_length and key not in ("VS_VERSION_INFO", "StringFileInfo", "VarFileInfo"):
+                texts[key] = data[value:value + 2 * value_length].decode("utf-16-le").rstrip("\0")
+                children = (value + 2 * value_length + 3) & ~3
+            else:
+                children = (value + (value_length if kind == 0 else 2 * value_length) + 3) & ~3
+            block(children, pos + length)
+            pos = (pos + length + 3) & ~3
+
+    block(0, len(data))
+    return texts
+
+
+class ResourceMap:
+    """build/<preset>/resource_map/resource_map.json: SYMBOL -> id, text."""
+
+    def __init__(self, path):
+        try:
+            self.entries = json.load(open(path, encoding="utf-8"))
+        except FileNotFoundError:
+            print("SKIP:", path, "not built (build the win32 preset first)")
+            sys.exit(77)
+
+    def id(self, symbol):
+        return self.entries[symbol]["id"]
+
+    def text(self, symbol):
+        return self.entries[symbol]["text"]
+
+    def strings(self, program):
+        return {e["id"]: e["text"] for e in self.entries.values() if e["kind"] == "string" and e["program"] == program}
 
 
 class Program:
@@ -124,10 +174,20 @@ class Program:
                 if (RT_ICON, image) not in self.resources:
                     fail("icon %d lacks its image %d" % (icon, image))
 
-    def check_version(self):
+    def check_version(self, name, description):
+        """The version resource with every text field as both programs share it."""
         version = self.resources.get((RT_VERSION, 1))
         if version is None or "VS_VERSION_INFO".encode("utf-16-le") not in version:
             fail("no version resource")
+        fields = version_texts(version)
+        file_version = fields.get("FileVersion", "")
+        if not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", file_version):
+            fail("FileVersion is %r" % file_version)
+        expected = {"CompanyName": "Brindle", "FileDescription": description, "FileVersion": file_version,
+                    "InternalName": name, "LegalCopyright": "Brindle", "OriginalFilename": name + ".exe",
+                    "ProductName": "Orvane", "ProductVersion": file_version}
+        if fields != expected:
+            fail("version texts %r, expected %r" % (fields, expected))
 
     def manifest(self):
         manifest = self.resources.get((RT_MANIFEST, 1))

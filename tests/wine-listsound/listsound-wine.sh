@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# OrvaneSetting's card list (dialog 129) and recognition-sound dialog (158) end
+# OrvaneSetting's card list (IDD_CARD_LIST) and recognition sound (IDD_SOUND) end
 # to end under Wine, driven by the UI driver on the real windows. Records are
 # seeded with the project's own writer and reg; the card comes from the test
 # felica.dll; sndPlaySoundW, HtmlHelpW and RegSetValueExW are seen in a relay
 # trace limited to them, the file played in winmm's trace.
 #   listsound-wine.sh XVFB_STATE_DIR CASE
 #   list        three records listed, the shown card's row selected; delete
-#               after Yes (144, row and key gone), keep after No, refused
-#               delete (141, row stays); F1 asks for context 8; the main
+#               after Yes (IDS_DELETED, row and key gone), keep after No, refused
+#               delete (IDS_DELETE_FAILED, row stays); F1 asks for context 8; the main
 #               dialog's read timer ticks while the list is open
-#   sound       the dialog without a sound key, save with "しない", 151 for a
+#   sound       the dialog without a sound key, save with "しない", IDS_SOUND_FILE_MISSING for a
 #               missing file and a folder, save with a .wav and the wait box;
 #               the key's values and byte counts; a card read then plays the
 #               saved file; F1 asks for 6 and 10; the read timer ticks while
@@ -19,7 +19,7 @@
 #               it is closed too
 #   sound-typing  no sound key: keystrokes in the file field and a click on
 #               the wait box leave the field enabled; カード認識時 then saves
-#               the typed path with the wait flag; a UNC path gets 151 and is
+#               the typed path with the wait flag; a UNC path gets IDS_SOUND_FILE_MISSING and is
 #               never looked up (no FindFirstFileW on it)
 #   close-order the card list, then the sound dialog opened; closed list,
 #               main dialog, sound dialog: exit code 0, and a start after it
@@ -34,7 +34,7 @@
 #               WM_DROPFILES and WM_COPYGLOBALDATA, never process-wide, never
 #               WM_COPYDATA); the main dialog leaves a handle it was sent
 #               alone; the sound dialog takes a short name into its field and
-#               queries a 264-character one whole and refuses it (151),
+#               queries a 264-character one whole and refuses it (IDS_SOUND_FILE_MISSING),
 #               the field keeping the short name
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
@@ -109,7 +109,7 @@ case $case in
     done
     [ "$(help_calls | tr '\n' ' ')" = "00000008 " ] ||
       ui_fail "HtmlHelpW contexts [$(help_calls | tr '\n' ' ')] (of $(all_help_calls) calls), expected [00000008]"
-    echo "PASS list: 3 rows, the card's row selected; 144 after Yes, 141 refused, kept after No; help context 8; the read timer ticked under the list"
+    echo "PASS list: 3 rows, the card's row selected; IDS_DELETED after Yes, IDS_DELETE_FAILED refused, kept after No; help context 8; the read timer ticked under the list"
     ;;
   sound)
     ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" user secret HOST 0x10 5 >/dev/null ||
@@ -145,7 +145,7 @@ case $case in
     [ "$played" = "$(logged "$WAV")" ] || ui_fail "winmm played [$played], expected [$(logged "$WAV")]"
     [ "$(help_calls | tr '\n' ' ')" = "00000006 0000000a " ] ||
       ui_fail "HtmlHelpW contexts [$(help_calls | tr '\n' ' ')] (of $(all_help_calls) calls), expected [00000006 0000000a]"
-    echo "PASS sound: no-key state, saves with しない and with $WAV and the wait box (flag, file of 2n bytes, sync), three 151 refusals; one sndPlaySoundW($WAV, SND_ASYNC) at the read after the save, the read timer ticking under the sound dialog; help contexts 6 and 10"
+    echo "PASS sound: no-key state, saves with しない and with $WAV and the wait box (flag, file of 2n bytes, sync), three IDS_SOUND_FILE_MISSING refusals; one sndPlaySoundW($WAV, SND_ASYNC) at the read after the save, the read timer ticking under the sound dialog; help contexts 6 and 10"
     ;;
   close-main)
     run_program close-main.ui
@@ -162,7 +162,7 @@ case $case in
     finds=$(ui_relay_calls KERNEL32.FindFirstFileW)  # the trace names the DLL in capitals
     grep -qi 'orvane-nohost' <<<"$finds" && ui_fail "FindFirstFileW was asked for the UNC path: [$finds]"
     grep -qF "$(logged "$WAV")" <<<"$finds" || ui_fail "FindFirstFileW calls [$finds], expected one for $WAV"
-    echo "PASS sound-typing: the field stayed enabled while typed in and after the wait box's click; saved flag 1, $WAV, sync 1; the UNC path refused with 151 and never looked up"
+    echo "PASS sound-typing: the field stayed enabled while typed in and after the wait box's click; saved flag 1, $WAV, sync 1; the UNC path refused with IDS_SOUND_FILE_MISSING and never looked up"
     ;;
   close-order)
     run_program close-order.ui
@@ -186,26 +186,28 @@ case $case in
       ui_start "$UI_BIN/OrvaneSetting.exe"
     ui_drive - <<UI || ui_fail "driver exit code $?"
 timeout 5000
-window "Orvane 設定" timeout=30000
+window {@IDD_MAIN} timeout=30000
 drop dialog "${dir//\\/\\\\}ding.wav"
-click 1010
-window "認識音設定"
+click IDC_SOUND
+window {@IDD_SOUND}
 drop dialog "${dir//\\/\\\\}ding.wav"
-text 1008 "${dir//\\/\\\\}ding.wav"
+text IDC_SOUND_FILE "${dir//\\/\\\\}ding.wav"
 drop dialog "${long//\\/\\\\}"
-msgbox "Orvane 設定"
-msgbox-text "音声ファイルが見つかりません。"
+msgbox {@IDS_CAPTION}
+msgbox-text {@IDS_SOUND_FILE_MISSING}
 msgbox-press 1
-text 1008 "${dir//\\/\\\\}ding.wav"
+text IDC_SOUND_FILE "${dir//\\/\\\\}ding.wav"
 UI
-    # The long name was refused whole (151) and the field kept the short one;
+    # The long name was refused whole (IDS_SOUND_FILE_MISSING) and the field kept the short one;
     # the program is ended by the trap.
     returns() {  # returns FUNC: "ARGS -> RETVAL" of every traced call of FUNC (none nests)
       paste -d '>' <(ui_relay_calls "$1") \
         <(sed -n "s/.*Ret  ${1//./\\.}() retval=\([0-9a-f]*\) ret=.*/ \1/p" "$UI_OUT/program.log") | sed 's/>/ ->/'
     }
-    sound_hwnd=$(returns user32.CreateDialogParamW | sed -n 's/^[0-9a-f]*,0*9e,.* -> //p')
-    [ -n "$sound_hwnd" ] || ui_fail "no CreateDialogParamW of the sound dialog (158) in the trace"
+    sound_id=$(ui_res_id IDD_SOUND) || ui_fail "no IDD_SOUND in the resource map"
+    sound_template=$(printf %x "$sound_id")
+    sound_hwnd=$(returns user32.CreateDialogParamW | sed -n "s/^[0-9a-f]*,0*$sound_template,.* -> //p")
+    [ -n "$sound_hwnd" ] || ui_fail "no CreateDialogParamW of the sound dialog (IDD_SOUND) in the trace"
     filters=$(ui_relay_calls user32.ChangeWindowMessageFilterEx | tr '\n' ';')
     want="$sound_hwnd,00000233,00000001,00000000;$sound_hwnd,00000049,00000001,00000000;"
     [ "$filters" = "$want" ] || ui_fail "ChangeWindowMessageFilterEx calls [$filters], expected [$want]"

@@ -9,19 +9,19 @@
 #              record deleted from the card list afterwards; the audit
 #              trail of it all (ReportEventW: ids by relay, strings by
 #              +eventlog)
-#   messages   135, the overwrite question 139 (owned by the dialog, No
-#              writes nothing), 170, 171 and 173 on the real window
-#   switch-off the action switched off while a checker runs: 168, the
+#   messages   IDS_PASSWORDS_DIFFER, the overwrite question IDS_OVERWRITE (owned by the dialog, No
+#              writes nothing), IDS_INTERVAL_TOO_SMALL, IDS_NOTHING_CHANGED and IDS_DESCRIPTION_UPDATED on the real window
+#   switch-off the action switched off while a checker runs: IDS_REMOVAL_UPDATED, the
 #              checker closed, the autostart value gone; switched on and off
-#              again with the value already missing: 168 all the same
+#              again with the value already missing: IDS_REMOVAL_UPDATED all the same
 #   unquoted   an unquoted autostart value of an earlier version replaced by
 #              the quoted path when the update without password switches an
 #              action on
 #   not-registered  the update without password on a card without record:
-#              177 with the information icon, nothing written, no key made
+#              IDS_NOT_REGISTERED with the information icon, nothing written, no key made
 #   no-autostart  the Run key cannot be created (its parent made volatile):
-#              176 with the warning icon for the registration and for the
-#              update; switched off, 168 and the running checker closed
+#              IDS_NO_AUTOSTART with the warning icon for the registration and for the
+#              update; switched off, IDS_REMOVAL_UPDATED and the running checker closed
 #   lock       register with ロック: "type" 0 then "lock" 1, the force box
 #              disabled while ロック is picked; switched to ログオフ on the
 #              update, "lock" is deleted and nothing else written
@@ -77,10 +77,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# drive NAME.ui: the control names and the script, {user} replaced; the
-# script as run is kept beside the driver's log (its line numbers).
+# drive NAME.ui: the script, {user} replaced; the script as run is kept
+# beside the driver's log (its line numbers).
 drive() {
-  { cat "$here/controls.ui"; sed "s/{user}/$user/g" "$here/$1"; } >"$UI_OUT/${1%.ui}.script.ui"
+  sed "s/{user}/$user/g" "$here/$1" >"$UI_OUT/${1%.ui}.script.ui"
   ui_drive "$UI_OUT/${1%.ui}.script.ui"
 }
 
@@ -207,10 +207,11 @@ case $case in
     data=$(sed -n '/^"data"=hex:/,/[^\\]$/p' "$UI_OUT/record.reg" | tr -d ' \\\n')
     data_bytes=$(grep -o '[0-9a-f][0-9a-f]' <<<"${data#\"data\"=hex:}" | wc -l)
     [ "$data_bytes" -gt 0 ] || ui_fail "no binary data"
-    # The status line after the second read: string 143 and the comment's time.
+    # The status line after the second read: IDS_REGISTERED and the comment's time.
     time=${comment:1:19}
-    grep -qF "id  1003 0x03eb Static \"このカード (FeliCa) のログイン情報は登録されています。\\r\\n登録日時：$time\"" "$UI_OUT/driver.log" ||
-      ui_fail "status line after the lookup: $(grep 'id  1003' "$UI_OUT/driver.log")"
+    status=$(ui_res_id IDC_STATUS)
+    grep -qF "$(printf 'id %5d 0x%04x' "$status" "$status") Static \"$(ui_res_text IDS_REGISTERED ' (FeliCa) ')$time\"" "$UI_OUT/driver.log" ||
+      ui_fail "status line after the lookup: $(grep "$(printf 'id %5d ' "$status")" "$UI_OUT/driver.log")"
     # The autostart value: OrvaneChecker.exe beside OrvaneSetting.exe, in
     # double quotes, as stored (with the terminator Windows reads).
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
@@ -225,7 +226,7 @@ case $case in
       "OrvaneChecker 00000001 $(printf %08x $((2 * (${#checker_path} + 2))))" \
       "interval 00000004 00000004")
     same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log")" "$expected"
-    # One message: 136 with MB_OK and no owner.
+    # One message: IDS_WRITTEN with MB_OK and no owner.
     boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/')
     same_or_fail "MessageBoxW owner and style" "$boxes" "00000000 00000000"
     for shot in card-read written registered; do
@@ -297,7 +298,7 @@ case $case in
     same_or_fail "values but comment" "$(grep -v '^"comment"=' "$UI_OUT/after.reg")" "$(grep -v '^"comment"=' "$UI_OUT/before.reg")"
     comment=$(stored_text HKLM "$(record_path_in "$UI_OUT/after.reg")" comment)
     grep -qE '^"[0-9/]{10} [0-9:]{8} 二階の端末"$' <<<"$comment" || ui_fail "comment $comment"
-    # Owner and style of every box: only question 139 belongs to the dialog.
+    # Owner and style of every box: only question IDS_OVERWRITE belongs to the dialog.
     dialog=$(sed -n 's/.*Ret  user32\.CreateDialogParamW() retval=\([0-9a-f]*\) .*/\1/p' "$UI_OUT/program.log" | head -1)
     [ -n "$dialog" ] || ui_fail "no CreateDialogParamW in the trace"
     boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/' |
@@ -309,7 +310,7 @@ case $case in
       'dialog 00000004' 'dialog 00000004' '00000000 00000010' '00000000 00000010' '00000000 00000010' \
       '00000000 00000040' '00000000 00000000' '00000000 00000040')"
     [ -s "$UI_OUT/overwrite.png" ] || ui_fail "no screenshot overwrite.png"
-    echo "PASS messages: 135, 139 No and 170 x3 wrote nothing; 171, 173 (comment only), 171; 139 owned by the dialog"
+    echo "PASS messages: IDS_PASSWORDS_DIFFER, IDS_OVERWRITE No and IDS_INTERVAL_TOO_SMALL x3 wrote nothing; IDS_NOTHING_CHANGED, IDS_DESCRIPTION_UPDATED (comment only), IDS_NOTHING_CHANGED; IDS_OVERWRITE owned by the dialog"
     ;;
   switch-off)
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
@@ -321,7 +322,7 @@ case $case in
     start_checker_from_run_value
     ui_start "$UI_BIN/OrvaneSetting.exe"
     drive switch-off.ui || ui_fail "driver exit code $?"
-    # WM_CLOSE was sent before 168: the checker ends with code 0, silently.
+    # WM_CLOSE was sent before IDS_REMOVAL_UPDATED: the checker ends with code 0, silently.
     wait_checker_exit 10; rc=$?
     [ $rc -eq 0 ] || ui_fail "checker exit code $rc after the action was switched off (124: still running)"
     same_or_fail "checker lines" "$(checker_lines)" ""
@@ -350,7 +351,7 @@ case $case in
     same_or_fail "Run value after switching off again" "$(value_in "$UI_OUT/run-off-again.reg" OrvaneChecker)" ""
     same_or_fail "RegSetValueExW calls" "$(set_value_calls "$UI_OUT/program.log" | cut -d' ' -f1 | tr '\n' ' ')" \
       "type interval type OrvaneChecker interval type interval "
-    echo "PASS switch-off: 168 three times; the running checker closed (exit 0), the Run value deleted, written, and its absence no failure"
+    echo "PASS switch-off: IDS_REMOVAL_UPDATED three times; the running checker closed (exit 0), the Run value deleted, written, and its absence no failure"
     ;;
   unquoted)
     checker_path="$(ui_winpath "$UI_BIN")\\OrvaneChecker.exe"
@@ -371,7 +372,7 @@ case $case in
     export_key "$ORVANE_KEY" "$UI_OUT/on.reg"
     same_or_fail "type, interval" "$(value_in "$UI_OUT/on.reg" type) $(value_in "$UI_OUT/on.reg" interval)" \
       "dword:00000000 dword:00000001"
-    echo "PASS unquoted: the unquoted Run value replaced by the quoted path when the action was switched on (168)"
+    echo "PASS unquoted: the unquoted Run value replaced by the quoted path when the action was switched on (IDS_REMOVAL_UPDATED)"
     ;;
   not-registered)
     ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1
@@ -387,7 +388,7 @@ case $case in
     boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/')
     same_or_fail "MessageBoxW owner and style" "$boxes" "00000000 00000040"
     [ -s "$UI_OUT/not-registered.png" ] || ui_fail "no screenshot not-registered.png"
-    echo "PASS not-registered: 177 with the information icon, no key created, nothing written"
+    echo "PASS not-registered: IDS_NOT_REGISTERED with the information icon, no key created, nothing written"
     ;;
   no-autostart)
     ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1
@@ -420,7 +421,7 @@ case $case in
     boxes=$(ui_relay_calls user32.MessageBoxW | sed 's/^\([0-9a-f]*\),.*,\([0-9a-f]*\)$/\1 \2/')
     same_or_fail "MessageBoxW owner and style" "$boxes" "$(printf '%s\n' '00000000 00000030' '00000000 00000030' '00000000 00000000')"
     [ -s "$UI_OUT/no-autostart.png" ] || ui_fail "no screenshot no-autostart.png"
-    echo "PASS no-autostart: 176 with the warning icon for the registration and the update; switched off, 168 and the checker closed"
+    echo "PASS no-autostart: IDS_NO_AUTOSTART with the warning icon for the registration and the update; switched off, IDS_REMOVAL_UPDATED and the checker closed"
     ;;
   lock)
     ui_run reg delete "$ORVANE_KEY" /f >/dev/null 2>&1

@@ -49,51 +49,35 @@ ui_run reg delete "$RECORD" /f >/dev/null 2>&1
 computer=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
 user=$(id -un)
 
-# Ids and texts the scripts share.
+# What the scripts share; controls and texts by their resource symbols.
 common() {
   cat <<UI
-id read 1000
-id status 1003
-id target 1007
-id user 1004
-id password 1001
-id again 1002
-id description 1006
-id removal 1015
-id action 1016
-id force 1017
-id interval-label 1019
-id interval 1018
-id sound 1010
-id register 1
-id exit 2
-id delete 1005
 timeout 10000
-window "Orvane 設定" timeout=60000
+window {@IDD_MAIN} timeout=60000
 UI
 }
 initial_state() {
   cat <<UI
-text target "$computer"
-text user "$user"
-text interval "5"
-combo-items action "ログオフ" "シャットダウン" "リブート" "ロック"
-combo-selected action "ログオフ"
-disabled target
-disabled user
-disabled password
-disabled again
-disabled description
-disabled removal
-disabled action
-disabled force
-disabled interval-label
-disabled interval
-disabled register
-enabled sound
-enabled delete
-enabled exit
-text read "カード情報読込(&G)"
+text IDC_TARGET "$computer"
+text IDC_USER "$user"
+text IDC_INTERVAL "5"
+combo-items IDC_REMOVAL_ACTION {@IDS_LOG_OFF} {@IDS_SHUT_DOWN} {@IDS_REBOOT} {@IDS_LOCK}
+combo-selected IDC_REMOVAL_ACTION {@IDS_LOG_OFF}
+disabled IDC_TARGET
+disabled IDC_USER
+disabled IDC_PASSWORD
+disabled IDC_PASSWORD_AGAIN
+disabled IDC_DESCRIPTION
+disabled IDC_REMOVAL_ON
+disabled IDC_REMOVAL_ACTION
+disabled IDC_FORCE
+disabled IDC_INTERVAL_LABEL
+disabled IDC_INTERVAL
+disabled IDC_REGISTER
+enabled IDC_SOUND
+enabled IDC_DELETE
+enabled IDC_EXIT
+text IDC_READ {@IDC_READ}
 UI
 }
 
@@ -102,8 +86,8 @@ case $case in
     library off
     ui_start "$program"
     { common; initial_state; cat <<'UI'
-text status "カードリーダーを接続してください。"
-disabled read
+text IDC_STATUS {@IDC_STATUS}
+disabled IDC_READ
 screenshot no-reader.bmp dialog
 close
 exit 0 timeout=10000
@@ -115,47 +99,47 @@ UI
     library on
     ui_start "$program"
     { common; initial_state; cat <<UI
-text status "カードを PaSoRi にセットし、\r\nカード情報読込ボタンを押してください。"
-enabled read
+text IDC_STATUS {@IDS_READER_READY|PaSoRi}
+enabled IDC_READ
 # A read without a card: timer 1 polls; stop returns to Ready.
-click read
-text status "カード情報を読み込みます。\r\nカードを PaSoRi にセットしてください。"
-text read "カード情報読込停止(&T)"
-disabled sound
-disabled register
+click IDC_READ
+text IDC_STATUS {@IDS_READING|PaSoRi}
+text IDC_READ {@IDS_STOP_READING}
+disabled IDC_SOUND
+disabled IDC_REGISTER
 screenshot reading.bmp dialog
-click read
-text status "カードを PaSoRi にセットし、\r\nカード情報読込ボタンを押してください。"
-text read "カード情報読込(&G)"
-disabled sound
+click IDC_READ
+text IDC_STATUS {@IDS_READER_READY|PaSoRi}
+text IDC_READ {@IDS_READ_CARD}
+disabled IDC_SOUND
 # A card placed while the read runs is shown at the next tick.
-click read
+click IDC_READ
 host /bin/sh -c "printf %s $CARD > '$card_file'"
-wait-text status "カード (FeliCa) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。" timeout=5000
-text read "カード情報読込(&G)"
-enabled password
-enabled again
-enabled user
-enabled target
-enabled description
-enabled register
-enabled sound
-enabled removal
-disabled action
-focused password
+wait-text IDC_STATUS "{@IDS_CARD_READ| (FeliCa) }" timeout=5000
+text IDC_READ {@IDS_READ_CARD}
+enabled IDC_PASSWORD
+enabled IDC_PASSWORD_AGAIN
+enabled IDC_USER
+enabled IDC_TARGET
+enabled IDC_DESCRIPTION
+enabled IDC_REGISTER
+enabled IDC_SOUND
+enabled IDC_REMOVAL_ON
+disabled IDC_REMOVAL_ACTION
+focused IDC_PASSWORD
 screenshot card-shown.bmp dialog
 # With the card on the reader a press shows it at once.
-set-text description "予備カード"
-click read
-text description ""
-text status "カード (FeliCa) の情報を読み込みました。\r\nパスワードを入力して登録ボタンを押してください。"
-text read "カード情報読込(&G)"
+set-text IDC_DESCRIPTION "予備カード"
+click IDC_READ
+text IDC_DESCRIPTION ""
+text IDC_STATUS "{@IDS_CARD_READ| (FeliCa) }"
+text IDC_READ {@IDS_READ_CARD}
 # The card taken away: the next read finds nothing.
 host /bin/sh -c ": > '$card_file'"
-click read
-text status "カード情報を読み込みます。\r\nカードを PaSoRi にセットしてください。"
-disabled password
-click exit
+click IDC_READ
+text IDC_STATUS {@IDS_READING|PaSoRi}
+disabled IDC_PASSWORD
+click IDC_EXIT
 exit 0 timeout=10000
 UI
     } | ui_drive - || ui_fail "driver exit code $?"
@@ -164,7 +148,7 @@ UI
   second-copy)
     library off
     ui_start "$program"
-    { common; echo 'text status "カードリーダーを接続してください。"'; } | ui_drive - || ui_fail "driver exit code $?"
+    { common; echo 'text IDC_STATUS {@IDC_STATUS}'; } | ui_drive - || ui_fail "driver exit code $?"
     ui_run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d 'user32.CreateDialogParamW' /f >/dev/null 2>&1
     started=$(date +%s)
     WINEDEBUG=+relay timeout 60 wine "$program" >/dev/null 2>"$UI_OUT/second.log"
@@ -180,12 +164,12 @@ UI
     library off
     ui_start "$program"
     { common; cat <<'UI'
-limit target 118
-limit user 118
-limit password 118
-limit again 118
-limit description 239
-limit interval 6
+limit IDC_TARGET 118
+limit IDC_USER 118
+limit IDC_PASSWORD 118
+limit IDC_PASSWORD_AGAIN 118
+limit IDC_DESCRIPTION 239
+limit IDC_INTERVAL 6
 close
 exit 0 timeout=10000
 UI
@@ -204,30 +188,30 @@ UI
     ui_start "$program"
     { common; cat <<UI
 # Stopped: a card placed now stays unread over several periods of 1 s.
-click read
-text read "カード情報読込停止(&T)"
-click read
-text read "カード情報読込(&G)"
+click IDC_READ
+text IDC_READ {@IDS_STOP_READING}
+click IDC_READ
+text IDC_READ {@IDS_READ_CARD}
 host /bin/sh -c "printf %s $CARD > '$card_file'"
 sleep 2500
-text status "カードを PaSoRi にセットし、\r\nカード情報読込ボタンを押してください。"
-text read "カード情報読込(&G)"
-text description ""
-disabled password
-disabled description
+text IDC_STATUS {@IDS_READER_READY|PaSoRi}
+text IDC_READ {@IDS_READ_CARD}
+text IDC_DESCRIPTION ""
+disabled IDC_PASSWORD
+disabled IDC_DESCRIPTION
 # Shown at a tick: the timer ends with the read, so the card is not shown
 # again a second later, which would put the stored description back over
 # what the user typed.
 host /bin/sh -c ": > '$card_file'"
-click read
-text read "カード情報読込停止(&T)"
+click IDC_READ
+text IDC_READ {@IDS_STOP_READING}
 host /bin/sh -c "printf %s $CARD > '$card_file'"
-wait-text description "社員証" timeout=5000
-text read "カード情報読込(&G)"
-set-text description "予備カード"
+wait-text IDC_DESCRIPTION "社員証" timeout=5000
+text IDC_READ {@IDS_READ_CARD}
+set-text IDC_DESCRIPTION "予備カード"
 sleep 2500
-text description "予備カード"
-click exit
+text IDC_DESCRIPTION "予備カード"
+click IDC_EXIT
 exit 0 timeout=10000
 UI
     } | ui_drive - || ui_fail "driver exit code $?"

@@ -7,7 +7,9 @@
 #                 line of the program is seen from the harness
 #   driver-fails  wrong expectations (a table) make the driver fail on the
 #                 right line with exit 1; a bad script is refused (exit 2)
-#                 before any step runs
+#                 before any step runs; resource map symbols resolve as ids
+#                 and "{@SYMBOL}" texts, an unknown one or a wrong filler
+#                 count is refused
 # Exit 0 pass, 1 fail, 77 skip (the Windows build is missing).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -74,6 +76,11 @@ host-fails|1|2|actual:   exit code 1|window "UI テスト ダイアログ";host 
 bad-quote|2|2|script line 2: unterminated quote|window "UI テスト ダイアログ";text 102 "open
 unknown-step|2|2|script line 2: unknown step "press"|window "UI テスト ダイアログ";press 1
 bad-option|2|1|no option class for msgbox|msgbox 確認 class=Edit
+map-id|1|2|no control with id 1000|window "UI テスト ダイアログ";text IDC_READ ""
+map-text|1|2|expected: "OrvaneChecker"|window "UI テスト ダイアログ";text 102 "{@IDS_APP_TITLE}"
+map-unknown|2|2|no text for IDS_NONE in the resource map|window "UI テスト ダイアログ";text 102 "{@IDS_NONE}"
+map-more-fillers|2|2|IDS_APP_TITLE has fewer %s than fillers|window "UI テスト ダイアログ";text 102 "{@IDS_APP_TITLE|x}"
+map-unfilled|2|2|IDS_READER_READY has more %s than fillers|window "UI テスト ダイアログ";text 102 "{@IDS_READER_READY}"
 T
 )
     while IFS='|' read -r name want line fragment script; do

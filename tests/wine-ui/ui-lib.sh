@@ -14,7 +14,9 @@
 #                                      RelayInclude list); UI_WINEDEBUG sets
 #                                      other channels (e.g. warn+seh)
 #   ui_drive SCRIPT|-                   runs the driver on a script file (or on
-#                                      standard input); prints its lines, keeps
+#                                      standard input) with the build's resource
+#                                      map ($UI_NAMES: IDC_READ, "{@IDS_WRITTEN}"
+#                                      in the script); prints its lines, keeps
 #                                      them in $UI_OUT/driver.log, turns its BMP
 #                                      screenshots into PNG; returns its exit code
 #   ui_wait_exit [SECONDS]              the program's exit code (124: still
@@ -24,6 +26,9 @@
 #   ui_run PROGRAM.exe [ARGS...]        runs a Windows program in the prefix, in
 #                                      the foreground (e.g. reg add)
 #   ui_winpath PATH                     a Unix path as Wine's Z: path
+#   ui_res_id SYMBOL                    the resource map's number of SYMBOL
+#   ui_res_text SYMBOL [FILL...]        its text as the driver shows it (\r\n
+#                                      escaped, no quotes), each %s filled in turn
 #   ui_fail MESSAGE                     prints FAIL with the logs' tails, exits 1
 # The program is ended (only that process) when the script exits.
 # UI_BIN names the Windows build (default build/win64/bin); ui_init exits 77
@@ -31,6 +36,8 @@
 
 ui_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 UI_BIN=${UI_BIN:-$ui_root/build/win64/bin}
+# The programs' resource symbols and texts, made with them (cmake/resource_map.cmake).
+UI_NAMES=${UI_NAMES:-$UI_BIN/../resource_map/resource_map.names}
 ui_pid=
 
 ui_env() {
@@ -45,10 +52,35 @@ ui_winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 
 ui_run() { WINEDEBUG=-all wine "$@"; }
 
+ui_res_id() {
+  local symbol=${1:?symbol} name number rest
+  while read -r name number rest; do
+    [ "$name" = "$symbol" ] && { printf '%s\n' "$number"; return 0; }
+  done <"$UI_NAMES"
+  echo "no $symbol in $UI_NAMES" >&2
+  return 1
+}
+
+ui_res_text() {
+  local symbol=${1:?symbol} name number text
+  shift
+  while IFS=' ' read -r name number text; do
+    [ "$name" = "$symbol" ] || continue
+    text=${text#\"}
+    text=${text%\"}
+    local fill
+    for fill in "$@"; do text=${text/"%s"/"$fill"}; done
+    printf '%s\n' "$text"
+    return 0
+  done <"$UI_NAMES"
+  echo "no $symbol in $UI_NAMES" >&2
+  return 1
+}
+
 ui_init() {
   local group=${1:?group} xstate=${2:?xvfb state} case=${3:?case}
-  if [ ! -f "$UI_BIN/orvane-ui-driver.exe" ]; then
-    echo "SKIP: $UI_BIN/orvane-ui-driver.exe not built (build the win64 preset first)"
+  if [ ! -f "$UI_BIN/orvane-ui-driver.exe" ] || [ ! -f "$UI_NAMES" ]; then
+    echo "SKIP: $UI_BIN/orvane-ui-driver.exe or $UI_NAMES not built (build the win64 preset first)"
     exit 77
   fi
   UI_GROUP=$group UI_CASE=$case
@@ -128,7 +160,8 @@ ui_start() {
 ui_drive() {
   local script=${1:?script or -} rc
   [ "$script" = - ] || script=$(ui_winpath "$(cd "$(dirname "$script")" && pwd)/$(basename "$script")")
-  WINEDEBUG=-all wine "$UI_BIN/orvane-ui-driver.exe" --out "$(ui_winpath "$UI_OUT")" "$script" >"$UI_OUT/driver.log" 2>&1
+  WINEDEBUG=-all wine "$UI_BIN/orvane-ui-driver.exe" --out "$(ui_winpath "$UI_OUT")" \
+    --names "$(ui_winpath "$(cd "$(dirname "$UI_NAMES")" && pwd)/$(basename "$UI_NAMES")")" "$script" >"$UI_OUT/driver.log" 2>&1
   rc=$?
   tr -d '\r' <"$UI_OUT/driver.log"
   local bmp

@@ -1,4 +1,4 @@
-// orvane-ui-driver [--out DIR] [--timeout MS] SCRIPT|-
+// orvane-ui-driver [--out DIR] [--timeout MS] [--names FILE] SCRIPT|-
 //
 // Operates another process's Win32 dialogs the way a user would, for end-to-end
 // tests under Wine. Reads a UTF-8 script (a file, or "-" for standard input),
@@ -12,7 +12,10 @@
 // quotes" group an argument and know the escapes \" \\ \n \r \t \uXXXX.
 // A bare word NAME=VALUE is an option (timeout=MS, class=CLASS); quote an
 // argument that looks like one ("a=b").
-// ID is a control id: decimal, 0x hex, or a name given with `id`.
+// ID is a control id: decimal, 0x hex, a name given with `id`, or a symbol of
+// the resource map given with --names (IDC_READ). In any argument,
+// "{@SYMBOL}" is that symbol's text in the map ("{@IDS_X|A}": its %s
+// filled with A), so that scripts never restate the programs' captions.
 //
 //   id NAME NUMBER              names a control id for the steps below
 //   timeout MS                  default time limit of the waiting steps (5000)
@@ -134,73 +137,16 @@ std::string shown(const std::wstring& w) {
   return utf8(q);
 }
 
+struct StepSyntax;
+
 struct Step {
+  const StepSyntax* syntax = nullptr;
   int line = 0;
   std::string source;  // the line as written, for the report
   std::wstring cmd;
   std::vector<std::wstring> args;
   std::map<std::wstring, std::wstring> opts;
 };
-
-struct StepSyntax {
-  const wchar_t* name;
-  int minArgs;
-  int maxArgs;  // -1: any number
-  const wchar_t* options;  // allowed option names, blank-separated
-};
-
-const StepSyntax kCommands[] = {
-    {L"id", 2, 2, L""},
-    {L"timeout", 1, 1, L""},
-    {L"sleep", 1, 1, L""},
-    {L"window", 1, 1, L"class timeout"},
-    {L"no-window", 2, 2, L"class"},
-    {L"closed", 0, 0, L"timeout"},
-    {L"text", 2, 2, L""},
-    {L"wait-text", 2, 2, L"timeout"},
-    {L"enabled", 1, 1, L""},
-    {L"disabled", 1, 1, L""},
-    {L"checked", 1, 1, L""},
-    {L"unchecked", 1, 1, L""},
-    {L"visible", 1, 1, L""},
-    {L"hidden", 1, 1, L""},
-    {L"focused", 1, 1, L""},
-    {L"set-text", 2, 2, L""},
-    {L"limit", 2, 2, L""},
-    {L"drop", 2, 2, L""},
-    {L"click", 1, 1, L""},
-    {L"check", 1, 1, L""},
-    {L"uncheck", 1, 1, L""},
-    {L"select", 2, 2, L""},
-    {L"combo-items", 1, -1, L""},
-    {L"combo-selected", 2, 2, L""},
-    {L"lv-rows", 2, 2, L""},
-    {L"lv-cell", 4, 4, L""},
-    {L"lv-selected", 1, -1, L""},
-    {L"lv-select", 2, 2, L""},
-    {L"msgbox", 1, 1, L"timeout"},
-    {L"msgbox-text", 1, 1, L""},
-    {L"msgbox-buttons", 1, -1, L""},
-    {L"msgbox-press", 1, 1, L""},
-    {L"no-msgbox", 1, 1, L""},
-    {L"key", 1, 2, L""},
-    {L"close", 0, 0, L""},
-    {L"exit", 1, 1, L"timeout"},
-    {L"screenshot", 1, 2, L""},
-    {L"dump", 0, 0, L""},
-    {L"host", 1, -1, L"timeout"},
-};
-
-const StepSyntax* findCommand(const std::wstring& name) {
-  for (const auto& c : kCommands)
-    if (name == c.name) return &c;
-  return nullptr;
-}
-
-bool optionAllowed(const StepSyntax& c, const std::wstring& key) {
-  std::wstring list = std::wstring(L" ") + c.options + L" ";
-  return list.find(L" " + key + L" ") != std::wstring::npos;
-}
 
 // Splits one line into arguments and options; false with a reason on bad syntax.
 bool tokenize(const std::wstring& line, Step& step, std::string& error) {
@@ -530,8 +476,43 @@ class Driver {
     return settle(target);
   }
 
+  bool needBox();
+  bool listView(HWND& hwnd, LRESULT& count);
+  bool listRow(size_t i, LRESULT count, int& row);
   bool screenshot(const std::wstring& file, HWND window);
   bool drop(HWND target, const std::wstring& path);
+
+ public:
+  // The steps (see the table after the class).
+  bool stepId();
+  bool stepTime();
+  bool stepWindow();
+  bool stepNoWindow();
+  bool stepClosed();
+  bool stepText();
+  bool stepWindowState();
+  bool stepChecked();
+  bool stepFocused();
+  bool stepSetText();
+  bool stepLimit();
+  bool stepDrop();
+  bool stepClick();
+  bool stepComboItems();
+  bool stepComboSelected();
+  bool stepSelect();
+  bool stepListRows();
+  bool stepListSelected();
+  bool stepListCell();
+  bool stepListSelect();
+  bool stepMsgbox();
+  bool stepNoMsgbox();
+  bool stepMsgboxText();
+  bool stepMsgboxButtons();
+  bool stepMsgboxPress();
+  bool stepKey();
+  bool stepClose();
+  bool stepExit();
+  bool stepScreenshot();
   bool host();
   bool dump();
 };
@@ -740,319 +721,556 @@ bool Driver::dump() {
   return true;
 }
 
-bool Driver::run(const Step& s) {
-  step_ = &s;
-  const std::wstring& c = s.cmd;
-  long long v = 0;
-  HWND hwnd = nullptr;
-  int id = 0;
-  DWORD ms = 0;
+// The steps, one function each; the table below gives their argument shape.
+bool Driver::stepId() {
+  long long v;
+  if (!number(1, v)) return false;
+  ids[arg(0)] = v;
+  return true;
+}
 
-  if (c == L"id") {
-    if (!number(1, v)) return false;
-    ids[arg(0)] = v;
-    return true;
+bool Driver::stepTime() {
+  long long v = 0;
+  if (!number(0, v) || v < 0) return v < 0 ? fail("negative time") : false;
+  if (step_->cmd == L"timeout") timeout_ = static_cast<DWORD>(v);
+  else Sleep(static_cast<DWORD>(v));
+  return true;
+}
+
+bool Driver::stepWindow() {
+  DWORD ms;
+  if (!timeOption(ms)) return false;
+  std::wstring cls = option(L"class");
+  DWORD start = GetTickCount();
+  HWND hwnd;
+  for (;;) {
+    // A dialog chosen before comes first: a message box of the same
+    // caption may lie above it (the settings program's boxes carry the
+    // main dialog's title).
+    hwnd = findChosen(arg(0), cls);
+    if (!hwnd) hwnd = findTop(arg(0), cls, pid_, nullptr);
+    if (hwnd) break;
+    if (GetTickCount() - start >= ms)
+      return fail("no visible window " + shown(arg(0)) + (cls.empty() ? "" : " of class " + shown(cls)) + " within " +
+                  std::to_string(ms) + " ms");
+    Sleep(20);
   }
-  if (c == L"timeout" || c == L"sleep") {
-    if (!number(0, v) || v < 0) return v < 0 ? fail("negative time") : false;
-    if (c == L"timeout") timeout_ = static_cast<DWORD>(v);
-    else Sleep(static_cast<DWORD>(v));
-    return true;
+  dialog_ = hwnd;
+  if (std::find(dialogs_.begin(), dialogs_.end(), hwnd) == dialogs_.end()) dialogs_.push_back(hwnd);
+  box_ = nullptr;
+  adopt(hwnd);
+  // Until its first paint the dialog may still be initialising.
+  return settle(hwnd);
+}
+
+bool Driver::stepNoWindow() {
+  long long v;
+  if (!number(1, v)) return false;
+  std::wstring cls = option(L"class");
+  DWORD start = GetTickCount();
+  do {
+    if (findTop(arg(0), cls, 0, nullptr))
+      return mismatch("no window " + shown(arg(0)) + " for " + std::to_string(v) + " ms",
+                      "it appeared after " + std::to_string(GetTickCount() - start) + " ms");
+    Sleep(20);
+  } while (GetTickCount() - start < static_cast<DWORD>(v));
+  return true;
+}
+
+bool Driver::stepClosed() {
+  DWORD ms;
+  if (!timeOption(ms)) return false;
+  if (!dialog_) return fail("no current dialog");
+  DWORD start = GetTickCount();
+  while (IsWindow(dialog_) && IsWindowVisible(dialog_)) {
+    if (GetTickCount() - start >= ms) return mismatch("the dialog closed", "still open after " + std::to_string(ms) + " ms");
+    Sleep(10);
   }
-  if (c == L"window") {
-    if (!timeOption(ms)) return false;
-    std::wstring cls = option(L"class");
-    DWORD start = GetTickCount();
-    for (;;) {
-      // A dialog chosen before comes first: a message box of the same
-      // caption may lie above it (the settings program's boxes carry the
-      // main dialog's title).
-      hwnd = findChosen(arg(0), cls);
-      if (!hwnd) hwnd = findTop(arg(0), cls, pid_, nullptr);
-      if (hwnd) break;
-      if (GetTickCount() - start >= ms)
-        return fail("no visible window " + shown(arg(0)) + (cls.empty() ? "" : " of class " + shown(cls)) + " within " +
-                    std::to_string(ms) + " ms");
-      Sleep(20);
+  return true;
+}
+
+// text and wait-text
+bool Driver::stepText() {
+  HWND hwnd;
+  int id;
+  DWORD ms = 0;
+  bool wait = step_->cmd == L"wait-text";
+  if (!control(0, hwnd, id)) return false;
+  if (wait && !timeOption(ms)) return false;
+  DWORD start = GetTickCount();
+  std::wstring text;
+  for (;;) {
+    if (!getText(hwnd, text)) return false;
+    if (text == arg(1)) return true;
+    if (!wait || GetTickCount() - start >= ms) break;
+    Sleep(10);
+  }
+  return mismatch(shown(arg(1)), shown(text) + (wait ? " after " + std::to_string(ms) + " ms" : ""));
+}
+
+// enabled and disabled, visible and hidden: a state of the control's window.
+bool Driver::stepWindowState() {
+  HWND hwnd;
+  int id;
+  if (!control(0, hwnd, id)) return false;
+  const std::wstring& c = step_->cmd;
+  bool enabling = c == L"enabled" || c == L"disabled";
+  bool want = c == L"enabled" || c == L"visible";
+  bool is = (enabling ? IsWindowEnabled(hwnd) : IsWindowVisible(hwnd)) != FALSE;
+  if (want == is) return true;
+  return mismatch(utf8(c), enabling ? (is ? "enabled" : "disabled") : (is ? "visible" : "hidden"));
+}
+
+// checked and unchecked expect; check and uncheck click first if needed.
+bool Driver::stepChecked() {
+  const std::wstring& c = step_->cmd;
+  HWND hwnd;
+  int id;
+  if (!control(0, hwnd, id)) return false;
+  bool want = c == L"checked" || c == L"check";
+  LRESULT state;
+  if (!send(hwnd, BM_GETCHECK, 0, 0, state)) return false;
+  if ((c == L"check" || c == L"uncheck") && (state == BST_CHECKED) != want) {
+    PostMessageW(hwnd, BM_CLICK, 0, 0);
+    if (!settle(hwnd) || !send(hwnd, BM_GETCHECK, 0, 0, state)) return false;
+  }
+  if ((state == BST_CHECKED) == want) return true;
+  return mismatch(want ? "checked" : "unchecked", state == BST_INDETERMINATE ? "indeterminate" : state ? "checked" : "unchecked");
+}
+
+bool Driver::stepFocused() {
+  HWND hwnd;
+  int id;
+  if (!control(0, hwnd, id)) return false;
+  GUITHREADINFO gti{};
+  gti.cbSize = sizeof gti;
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog_, nullptr), &gti);
+  if (gti.hwndFocus == hwnd || (gti.hwndFocus && GetParent(gti.hwndFocus) == hwnd && hwnd != dialog_)) return true;
+  return mismatch("focus on id " + utf8(arg(0)),
+                  gti.hwndFocus ? "focus on id " + std::to_string(GetDlgCtrlID(gti.hwndFocus)) : std::string("no focus"));
+}
+
+bool Driver::stepSetText() {
+  HWND hwnd;
+  int id;
+  if (!control(0, hwnd, id)) return false;
+  LRESULT r;
+  if (!send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(1).c_str()), r)) return false;
+  if (!r) return fail("WM_SETTEXT was refused");
+  return settle(hwnd);
+}
+
+bool Driver::stepLimit() {
+  HWND hwnd;
+  int id;
+  long long v;
+  if (!control(0, hwnd, id) || !number(1, v)) return false;
+  LRESULT limit;
+  if (!send(hwnd, EM_GETLIMITTEXT, 0, 0, limit)) return false;
+  return limit == v ? true : mismatch(std::to_string(v) + " characters", std::to_string(limit) + " characters");
+}
+
+bool Driver::stepDrop() {
+  HWND hwnd;
+  int id;
+  if (!control(0, hwnd, id)) return false;
+  return drop(hwnd, arg(1));
+}
+
+bool Driver::stepClick() {
+  HWND hwnd;
+  int id;
+  if (!control(0, hwnd, id)) return false;
+  if (!IsWindowEnabled(hwnd)) return mismatch("an enabled control to click", "disabled");
+  PostMessageW(hwnd, BM_CLICK, 0, 0);
+  return settle(hwnd);
+}
+
+bool Driver::stepComboItems() {
+  HWND hwnd;
+  int id;
+  std::vector<std::wstring> items;
+  if (!control(0, hwnd, id) || !comboItems(hwnd, items)) return false;
+  std::vector<std::wstring> want(step_->args.begin() + 1, step_->args.end());
+  return want == items ? true : mismatch(joined(want), joined(items));
+}
+
+bool Driver::stepComboSelected() {
+  HWND hwnd;
+  int id;
+  std::vector<std::wstring> items;
+  if (!control(0, hwnd, id) || !comboItems(hwnd, items)) return false;
+  LRESULT sel;
+  if (!send(hwnd, CB_GETCURSEL, 0, 0, sel)) return false;
+  std::wstring is = sel >= 0 && static_cast<size_t>(sel) < items.size() ? items[static_cast<size_t>(sel)] : L"";
+  return is == arg(1) ? true : mismatch(shown(arg(1)), sel < 0 ? "no selection" : shown(is));
+}
+
+bool Driver::stepSelect() {
+  HWND hwnd;
+  int id;
+  std::vector<std::wstring> items;
+  if (!control(0, hwnd, id) || !comboItems(hwnd, items)) return false;
+  size_t i = 0;
+  while (i < items.size() && items[i] != arg(1)) ++i;
+  if (i == items.size()) return mismatch("an entry " + shown(arg(1)), "entries " + joined(items));
+  if (!IsWindowEnabled(hwnd)) return mismatch("an enabled combo box", "disabled");
+  LRESULT r;
+  if (!send(hwnd, CB_SETCURSEL, i, 0, r)) return false;
+  // CB_SETCURSEL notifies nobody; a user's pick sends CBN_SELCHANGE to the parent.
+  PostMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), CBN_SELCHANGE), reinterpret_cast<LPARAM>(hwnd));
+  return settle(hwnd);
+}
+
+bool Driver::listView(HWND& hwnd, LRESULT& count) {
+  int id;
+  return control(0, hwnd, id) && send(hwnd, LVM_GETITEMCOUNT, 0, 0, count);
+}
+
+// A list view row argument: within the rows there are.
+bool Driver::listRow(size_t i, LRESULT count, int& row) {
+  long long v;
+  if (!number(i, v)) return false;
+  if (v < 0 || v >= count) return mismatch("a row " + std::to_string(v), std::to_string(count) + " rows");
+  row = static_cast<int>(v);
+  return true;
+}
+
+std::string rowList(const char* what, const std::vector<long long>& rows) {
+  std::string t = std::string(what) + " [";
+  for (size_t i = 0; i < rows.size(); ++i) t += (i ? " " : "") + std::to_string(rows[i]);
+  return t + "]";
+}
+
+bool Driver::stepListRows() {
+  HWND hwnd;
+  LRESULT count;
+  long long v;
+  if (!listView(hwnd, count) || !number(1, v)) return false;
+  return count == v ? true : mismatch(std::to_string(v) + " rows", std::to_string(count) + " rows");
+}
+
+bool Driver::stepListSelected() {
+  HWND hwnd;
+  LRESULT count;
+  if (!listView(hwnd, count)) return false;
+  std::vector<long long> want, is;
+  for (size_t i = 1; i < step_->args.size(); ++i) {
+    long long v;
+    if (!number(i, v)) return false;
+    want.push_back(v);
+  }
+  LRESULT r = -1;
+  for (;;) {
+    if (!send(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(r), LVNI_SELECTED, r)) return false;
+    if (r < 0 || static_cast<size_t>(is.size()) > static_cast<size_t>(count)) break;
+    is.push_back(r);
+  }
+  return want == is ? true : mismatch(rowList("rows", want), rowList("rows", is));
+}
+
+bool Driver::stepListCell() {
+  HWND hwnd;
+  LRESULT count;
+  int row;
+  long long v;
+  if (!listView(hwnd, count) || !listRow(1, count, row) || !number(2, v)) return false;
+  std::wstring text;
+  if (!cell(hwnd, row, static_cast<int>(v), text)) return false;
+  return text == arg(3) ? true : mismatch(shown(arg(3)), shown(text));
+}
+
+// As a click on the row, which leaves only it selected and focused.
+bool Driver::stepListSelect() {
+  HWND hwnd;
+  LRESULT count;
+  int row;
+  if (!listView(hwnd, count) || !listRow(1, count, row)) return false;
+  if (!setState(hwnd, -1, 0, LVIS_SELECTED) ||
+      !setState(hwnd, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED))
+    return false;
+  LRESULT r;
+  if (!send(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE, r)) return false;
+  return settle(hwnd);
+}
+
+bool Driver::stepMsgbox() {
+  DWORD ms;
+  if (!timeOption(ms)) return false;
+  if (!pid_) return fail("no target process (use `window` first)");
+  DWORD start = GetTickCount();
+  HWND hwnd;
+  while (!(hwnd = findBox(arg(0)))) {
+    if (GetTickCount() - start >= ms)
+      return mismatch("a message box " + shown(arg(0)) + " within " + std::to_string(ms) + " ms", "none");
+    Sleep(10);
+  }
+  box_ = hwnd;
+  return settle(hwnd);
+}
+
+bool Driver::stepNoMsgbox() {
+  long long v;
+  if (!number(0, v)) return false;
+  if (!pid_) return fail("no target process (use `window` first)");
+  DWORD start = GetTickCount();
+  do {
+    if (HWND hwnd = findBox(L"*")) {
+      std::wstring caption;
+      getText(hwnd, caption);
+      return mismatch("no message box for " + std::to_string(v) + " ms",
+                      "message box " + shown(caption) + " after " + std::to_string(GetTickCount() - start) + " ms");
     }
-    dialog_ = hwnd;
-    if (std::find(dialogs_.begin(), dialogs_.end(), hwnd) == dialogs_.end()) dialogs_.push_back(hwnd);
-    box_ = nullptr;
-    adopt(hwnd);
-    // Until its first paint the dialog may still be initialising.
-    return settle(hwnd);
+    Sleep(10);
+  } while (GetTickCount() - start < static_cast<DWORD>(v));
+  return true;
+}
+
+bool Driver::needBox() {
+  if (box_ && IsWindow(box_)) return true;
+  return fail("no current message box (use `msgbox` first)");
+}
+
+bool Driver::stepMsgboxText() {
+  if (!needBox()) return false;
+  HWND text = GetDlgItem(box_, 0xFFFF);
+  std::wstring is;
+  if (!text) return fail("the message box has no text static (id 0xFFFF)");
+  if (!getText(text, is)) return false;
+  return is == arg(0) ? true : mismatch(shown(arg(0)), shown(is));
+}
+
+bool Driver::stepMsgboxButtons() {
+  if (!needBox()) return false;
+  std::vector<long long> want, is;
+  for (size_t i = 0; i < step_->args.size(); ++i) {
+    long long v;
+    if (!number(i, v)) return false;
+    want.push_back(v);
   }
-  if (c == L"no-window") {
-    if (!number(1, v)) return false;
-    std::wstring cls = option(L"class");
-    DWORD start = GetTickCount();
-    do {
-      if (findTop(arg(0), cls, 0, nullptr))
-        return mismatch("no window " + shown(arg(0)) + " for " + std::to_string(v) + " ms",
-                        "it appeared after " + std::to_string(GetTickCount() - start) + " ms");
-      Sleep(20);
-    } while (GetTickCount() - start < static_cast<DWORD>(v));
-    return true;
+  for (HWND b = GetWindow(box_, GW_CHILD); b; b = GetWindow(b, GW_HWNDNEXT)) {
+    wchar_t cls[64] = L"";
+    GetClassNameW(b, cls, 64);
+    if (IsWindowVisible(b) && _wcsicmp(cls, L"Button") == 0) is.push_back(GetDlgCtrlID(b));
   }
-  if (c == L"closed") {
-    if (!timeOption(ms)) return false;
-    if (!dialog_) return fail("no current dialog");
-    DWORD start = GetTickCount();
-    while (IsWindow(dialog_) && IsWindowVisible(dialog_)) {
-      if (GetTickCount() - start >= ms) return mismatch("the dialog closed", "still open after " + std::to_string(ms) + " ms");
-      Sleep(10);
-    }
-    return true;
+  std::sort(want.begin(), want.end());
+  std::sort(is.begin(), is.end());
+  return want == is ? true : mismatch(rowList("buttons", want), rowList("buttons", is));
+}
+
+bool Driver::stepMsgboxPress() {
+  long long v;
+  if (!needBox() || !number(0, v)) return false;
+  HWND button = GetDlgItem(box_, static_cast<int>(v));
+  if (!button || !IsWindowVisible(button)) return mismatch("a button " + std::to_string(v), "none in the message box");
+  PostMessageW(button, BM_CLICK, 0, 0);
+  DWORD start = GetTickCount();
+  while (IsWindow(box_) && IsWindowVisible(box_)) {
+    if (GetTickCount() - start >= timeout_)
+      return mismatch("the message box closed", "still open after " + std::to_string(timeout_) + " ms");
+    Sleep(5);
   }
-  if (c == L"text" || c == L"wait-text") {
-    if (!control(0, hwnd, id)) return false;
-    if (c == L"wait-text" && !timeOption(ms)) return false;
-    DWORD start = GetTickCount();
-    std::wstring text;
-    for (;;) {
-      if (!getText(hwnd, text)) return false;
-      if (text == arg(1)) return true;
-      if (c == L"text" || GetTickCount() - start >= ms) break;
-      Sleep(10);
-    }
-    return mismatch(shown(arg(1)), shown(text) + (c == L"text" ? "" : " after " + std::to_string(ms) + " ms"));
-  }
-  if (c == L"enabled" || c == L"disabled") {
-    if (!control(0, hwnd, id)) return false;
-    bool want = c == L"enabled", is = IsWindowEnabled(hwnd) != FALSE;
-    return want == is ? true : mismatch(utf8(c), is ? "enabled" : "disabled");
-  }
-  if (c == L"visible" || c == L"hidden") {
-    if (!control(0, hwnd, id)) return false;
-    bool want = c == L"visible", is = IsWindowVisible(hwnd) != FALSE;
-    return want == is ? true : mismatch(utf8(c), is ? "visible" : "hidden");
-  }
-  if (c == L"checked" || c == L"unchecked" || c == L"check" || c == L"uncheck") {
-    if (!control(0, hwnd, id)) return false;
-    bool want = c == L"checked" || c == L"check";
-    LRESULT state;
-    if (!send(hwnd, BM_GETCHECK, 0, 0, state)) return false;
-    if ((c == L"check" || c == L"uncheck") && (state == BST_CHECKED) != want) {
-      PostMessageW(hwnd, BM_CLICK, 0, 0);
-      if (!settle(hwnd) || !send(hwnd, BM_GETCHECK, 0, 0, state)) return false;
-    }
-    if ((state == BST_CHECKED) == want) return true;
-    return mismatch(want ? "checked" : "unchecked", state == BST_INDETERMINATE ? "indeterminate" : state ? "checked" : "unchecked");
-  }
-  if (c == L"focused") {
-    if (!control(0, hwnd, id)) return false;
+  box_ = nullptr;
+  // What the program does with the answer happens before its next paint.
+  return dialog_ && IsWindow(dialog_) ? settle(dialog_) : true;
+}
+
+bool Driver::stepKey() {
+  UINT vk = 0;
+  HWND hwnd;
+  int id;
+  if (!parseVk(arg(0), vk)) return fail("unknown key " + shown(arg(0)));
+  if (step_->args.size() > 1) {
+    if (!control(1, hwnd, id)) return false;
+  } else {
+    if (!needDialog()) return false;
     GUITHREADINFO gti{};
     gti.cbSize = sizeof gti;
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog_, nullptr), &gti);
-    if (gti.hwndFocus == hwnd || (gti.hwndFocus && GetParent(gti.hwndFocus) == hwnd && hwnd != dialog_)) return true;
-    return mismatch("focus on id " + utf8(arg(0)),
-                    gti.hwndFocus ? "focus on id " + std::to_string(GetDlgCtrlID(gti.hwndFocus)) : std::string("no focus"));
+    hwnd = gti.hwndFocus ? gti.hwndFocus : gti.hwndActive ? gti.hwndActive : dialog_;
   }
-  if (c == L"set-text") {
-    if (!control(0, hwnd, id)) return false;
-    LRESULT r;
-    if (!send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(1).c_str()), r)) return false;
-    if (!r) return fail("WM_SETTEXT was refused");
-    return settle(hwnd);
-  }
-  if (c == L"limit") {
-    if (!control(0, hwnd, id) || !number(1, v)) return false;
-    LRESULT limit;
-    if (!send(hwnd, EM_GETLIMITTEXT, 0, 0, limit)) return false;
-    return limit == v ? true : mismatch(std::to_string(v) + " characters", std::to_string(limit) + " characters");
-  }
-  if (c == L"drop") {
-    if (!control(0, hwnd, id)) return false;
-    return drop(hwnd, arg(1));
-  }
-  if (c == L"click") {
-    if (!control(0, hwnd, id)) return false;
-    if (!IsWindowEnabled(hwnd)) return mismatch("an enabled control to click", "disabled");
-    PostMessageW(hwnd, BM_CLICK, 0, 0);
-    return settle(hwnd);
-  }
-  if (c == L"select" || c == L"combo-items" || c == L"combo-selected") {
-    if (!control(0, hwnd, id)) return false;
-    std::vector<std::wstring> items;
-    if (!comboItems(hwnd, items)) return false;
-    if (c == L"combo-items") {
-      std::vector<std::wstring> want(s.args.begin() + 1, s.args.end());
-      return want == items ? true : mismatch(joined(want), joined(items));
-    }
-    if (c == L"combo-selected") {
-      LRESULT sel;
-      if (!send(hwnd, CB_GETCURSEL, 0, 0, sel)) return false;
-      std::wstring is = sel >= 0 && static_cast<size_t>(sel) < items.size() ? items[static_cast<size_t>(sel)] : L"";
-      return is == arg(1) ? true : mismatch(shown(arg(1)), sel < 0 ? "no selection" : shown(is));
-    }
-    size_t i = 0;
-    while (i < items.size() && items[i] != arg(1)) ++i;
-    if (i == items.size()) return mismatch("an entry " + shown(arg(1)), "entries " + joined(items));
-    if (!IsWindowEnabled(hwnd)) return mismatch("an enabled combo box", "disabled");
-    LRESULT r;
-    if (!send(hwnd, CB_SETCURSEL, i, 0, r)) return false;
-    // CB_SETCURSEL notifies nobody; a user's pick sends CBN_SELCHANGE to the parent.
-    PostMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), CBN_SELCHANGE), reinterpret_cast<LPARAM>(hwnd));
-    return settle(hwnd);
-  }
-  if (c.compare(0, 3, L"lv-") == 0) {
-    if (!control(0, hwnd, id)) return false;
-    LRESULT count;
-    if (!send(hwnd, LVM_GETITEMCOUNT, 0, 0, count)) return false;
-    if (c == L"lv-rows") {
-      if (!number(1, v)) return false;
-      return count == v ? true : mismatch(std::to_string(v) + " rows", std::to_string(count) + " rows");
-    }
-    if (c == L"lv-selected") {
-      std::vector<long long> want, is;
-      for (size_t i = 1; i < s.args.size(); ++i) {
-        if (!number(i, v)) return false;
-        want.push_back(v);
-      }
-      LRESULT r = -1;
-      for (;;) {
-        if (!send(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(r), LVNI_SELECTED, r)) return false;
-        if (r < 0 || static_cast<size_t>(is.size()) > static_cast<size_t>(count)) break;
-        is.push_back(r);
-      }
-      auto list = [](const std::vector<long long>& rows) {
-        std::string t = "rows [";
-        for (size_t i = 0; i < rows.size(); ++i) t += (i ? " " : "") + std::to_string(rows[i]);
-        return t + "]";
-      };
-      return want == is ? true : mismatch(list(want), list(is));
-    }
-    if (!number(1, v)) return false;
-    if (v < 0 || v >= count) return mismatch("a row " + std::to_string(v), std::to_string(count) + " rows");
-    int row = static_cast<int>(v);
-    if (c == L"lv-cell") {
-      if (!number(2, v)) return false;
-      std::wstring text;
-      if (!cell(hwnd, row, static_cast<int>(v), text)) return false;
-      return text == arg(3) ? true : mismatch(shown(arg(3)), shown(text));
-    }
-    // lv-select: as a click on the row, which leaves only it selected and focused.
-    if (!setState(hwnd, -1, 0, LVIS_SELECTED) ||
-        !setState(hwnd, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED))
-      return false;
-    LRESULT r;
-    if (!send(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE, r)) return false;
-    return settle(hwnd);
-  }
-  if (c == L"msgbox") {
-    if (!timeOption(ms)) return false;
-    if (!pid_) return fail("no target process (use `window` first)");
-    DWORD start = GetTickCount();
-    while (!(hwnd = findBox(arg(0)))) {
-      if (GetTickCount() - start >= ms)
-        return mismatch("a message box " + shown(arg(0)) + " within " + std::to_string(ms) + " ms", "none");
-      Sleep(10);
-    }
-    box_ = hwnd;
-    return settle(hwnd);
-  }
-  if (c == L"no-msgbox") {
-    if (!number(0, v)) return false;
-    if (!pid_) return fail("no target process (use `window` first)");
-    DWORD start = GetTickCount();
-    do {
-      if ((hwnd = findBox(L"*"))) {
-        std::wstring caption;
-        getText(hwnd, caption);
-        return mismatch("no message box for " + std::to_string(v) + " ms",
-                        "message box " + shown(caption) + " after " + std::to_string(GetTickCount() - start) + " ms");
-      }
-      Sleep(10);
-    } while (GetTickCount() - start < static_cast<DWORD>(v));
-    return true;
-  }
-  if (c == L"msgbox-text" || c == L"msgbox-buttons" || c == L"msgbox-press") {
-    if (!box_ || !IsWindow(box_)) return fail("no current message box (use `msgbox` first)");
-    if (c == L"msgbox-text") {
-      HWND text = GetDlgItem(box_, 0xFFFF);
-      std::wstring is;
-      if (!text) return fail("the message box has no text static (id 0xFFFF)");
-      if (!getText(text, is)) return false;
-      return is == arg(0) ? true : mismatch(shown(arg(0)), shown(is));
-    }
-    if (c == L"msgbox-buttons") {
-      std::vector<long long> want, is;
-      for (size_t i = 0; i < s.args.size(); ++i) {
-        if (!number(i, v)) return false;
-        want.push_back(v);
-      }
-      for (HWND b = GetWindow(box_, GW_CHILD); b; b = GetWindow(b, GW_HWNDNEXT)) {
-        wchar_t cls[64] = L"";
-        GetClassNameW(b, cls, 64);
-        if (IsWindowVisible(b) && _wcsicmp(cls, L"Button") == 0) is.push_back(GetDlgCtrlID(b));
-      }
-      std::sort(want.begin(), want.end());
-      std::sort(is.begin(), is.end());
-      auto list = [](const std::vector<long long>& ids) {
-        std::string t = "buttons [";
-        for (size_t i = 0; i < ids.size(); ++i) t += (i ? " " : "") + std::to_string(ids[i]);
-        return t + "]";
-      };
-      return want == is ? true : mismatch(list(want), list(is));
-    }
-    if (!number(0, v)) return false;
-    HWND button = GetDlgItem(box_, static_cast<int>(v));
-    if (!button || !IsWindowVisible(button)) return mismatch("a button " + std::to_string(v), "none in the message box");
-    PostMessageW(button, BM_CLICK, 0, 0);
-    DWORD start = GetTickCount();
-    while (IsWindow(box_) && IsWindowVisible(box_)) {
-      if (GetTickCount() - start >= timeout_)
-        return mismatch("the message box closed", "still open after " + std::to_string(timeout_) + " ms");
-      Sleep(5);
-    }
-    box_ = nullptr;
-    // What the program does with the answer happens before its next paint.
-    return dialog_ && IsWindow(dialog_) ? settle(dialog_) : true;
-  }
-  if (c == L"key") {
-    UINT vk = 0;
-    if (!parseVk(arg(0), vk)) return fail("unknown key " + shown(arg(0)));
-    if (s.args.size() > 1) {
-      if (!control(1, hwnd, id)) return false;
-    } else {
+  return postKey(hwnd, vk);
+}
+
+bool Driver::stepClose() {
+  if (!needDialog()) return false;
+  PostMessageW(dialog_, WM_CLOSE, 0, 0);
+  return settle(dialog_);
+}
+
+bool Driver::stepExit() {
+  long long v;
+  DWORD ms;
+  if (!number(0, v) || !timeOption(ms)) return false;
+  if (!process_) return fail("no target process (use `window` first)");
+  if (WaitForSingleObject(process_, ms) != WAIT_OBJECT_0)
+    return mismatch("exit code " + std::to_string(v) + " within " + std::to_string(ms) + " ms", "still running");
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  return code == static_cast<DWORD>(v) ? true : mismatch("exit code " + std::to_string(v), "exit code " + std::to_string(code));
+}
+
+bool Driver::stepScreenshot() {
+  HWND window = nullptr;
+  if (step_->args.size() > 1) {
+    if (arg(1) == L"dialog") {
       if (!needDialog()) return false;
-      GUITHREADINFO gti{};
-      gti.cbSize = sizeof gti;
-      GetGUIThreadInfo(GetWindowThreadProcessId(dialog_, nullptr), &gti);
-      hwnd = gti.hwndFocus ? gti.hwndFocus : gti.hwndActive ? gti.hwndActive : dialog_;
+      window = dialog_;
+    } else if (arg(1) == L"msgbox") {
+      if (!box_ || !IsWindow(box_)) return fail("no current message box");
+      window = box_;
+    } else return fail("screenshot of " + shown(arg(1)) + ": say dialog or msgbox");
+  }
+  return screenshot(arg(0), window);
+}
+
+// The script language: each step's name, argument count (max -1: any
+// number), the options it takes (blank-separated) and what runs it.
+struct StepSyntax {
+  const wchar_t* name;
+  int minArgs;
+  int maxArgs;
+  const wchar_t* options;
+  bool (Driver::*run)();
+};
+
+const StepSyntax kCommands[] = {
+    {L"id", 2, 2, L"", &Driver::stepId},
+    {L"timeout", 1, 1, L"", &Driver::stepTime},
+    {L"sleep", 1, 1, L"", &Driver::stepTime},
+    {L"window", 1, 1, L"class timeout", &Driver::stepWindow},
+    {L"no-window", 2, 2, L"class", &Driver::stepNoWindow},
+    {L"closed", 0, 0, L"timeout", &Driver::stepClosed},
+    {L"text", 2, 2, L"", &Driver::stepText},
+    {L"wait-text", 2, 2, L"timeout", &Driver::stepText},
+    {L"enabled", 1, 1, L"", &Driver::stepWindowState},
+    {L"disabled", 1, 1, L"", &Driver::stepWindowState},
+    {L"checked", 1, 1, L"", &Driver::stepChecked},
+    {L"unchecked", 1, 1, L"", &Driver::stepChecked},
+    {L"visible", 1, 1, L"", &Driver::stepWindowState},
+    {L"hidden", 1, 1, L"", &Driver::stepWindowState},
+    {L"focused", 1, 1, L"", &Driver::stepFocused},
+    {L"set-text", 2, 2, L"", &Driver::stepSetText},
+    {L"limit", 2, 2, L"", &Driver::stepLimit},
+    {L"drop", 2, 2, L"", &Driver::stepDrop},
+    {L"click", 1, 1, L"", &Driver::stepClick},
+    {L"check", 1, 1, L"", &Driver::stepChecked},
+    {L"uncheck", 1, 1, L"", &Driver::stepChecked},
+    {L"select", 2, 2, L"", &Driver::stepSelect},
+    {L"combo-items", 1, -1, L"", &Driver::stepComboItems},
+    {L"combo-selected", 2, 2, L"", &Driver::stepComboSelected},
+    {L"lv-rows", 2, 2, L"", &Driver::stepListRows},
+    {L"lv-cell", 4, 4, L"", &Driver::stepListCell},
+    {L"lv-selected", 1, -1, L"", &Driver::stepListSelected},
+    {L"lv-select", 2, 2, L"", &Driver::stepListSelect},
+    {L"msgbox", 1, 1, L"timeout", &Driver::stepMsgbox},
+    {L"msgbox-text", 1, 1, L"", &Driver::stepMsgboxText},
+    {L"msgbox-buttons", 1, -1, L"", &Driver::stepMsgboxButtons},
+    {L"msgbox-press", 1, 1, L"", &Driver::stepMsgboxPress},
+    {L"no-msgbox", 1, 1, L"", &Driver::stepNoMsgbox},
+    {L"key", 1, 2, L"", &Driver::stepKey},
+    {L"close", 0, 0, L"", &Driver::stepClose},
+    {L"exit", 1, 1, L"timeout", &Driver::stepExit},
+    {L"screenshot", 1, 2, L"", &Driver::stepScreenshot},
+    {L"dump", 0, 0, L"", &Driver::dump},
+    {L"host", 1, -1, L"timeout", &Driver::host},
+};
+
+const StepSyntax* findCommand(const std::wstring& name) {
+  for (const auto& c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+bool optionAllowed(const StepSyntax& c, const std::wstring& key) {
+  std::wstring list = std::wstring(L" ") + c.options + L" ";
+  return list.find(L" " + key + L" ") != std::wstring::npos;
+}
+
+bool Driver::run(const Step& s) {
+  step_ = &s;
+  return (this->*s.syntax->run)();
+}
+
+// Reads a whole file ("-": standard input) as bytes.
+bool readAll(const std::wstring& path, std::string& bytes) {
+  HANDLE f = path == L"-" ? GetStdHandle(STD_INPUT_HANDLE)
+                          : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE || f == nullptr) return false;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+  if (path != L"-") CloseHandle(f);
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  return true;
+}
+
+// The programs' resource map (--names, made from their resource scripts at
+// build time): each line SYMBOL NUMBER ["text"]. A symbol serves as an ID
+// in every step; its text is what "{@SYMBOL}" stands for in an argument.
+struct ResourceMap {
+  std::map<std::wstring, long long> ids;
+  std::map<std::wstring, std::wstring> texts;
+};
+
+bool readNames(const std::wstring& path, ResourceMap& map) {
+  std::string bytes;
+  if (!readAll(path, bytes)) {
+    std::fprintf(stderr, "cannot open the resource map (error %lu)\n", GetLastError());
+    return false;
+  }
+  size_t pos = 0;
+  for (int line = 1; pos < bytes.size(); ++line) {
+    size_t end = bytes.find('\n', pos);
+    if (end == std::string::npos) end = bytes.size();
+    std::string raw = bytes.substr(pos, end - pos);
+    pos = end + 1;
+    if (raw.empty() || raw[0] == '#') continue;
+    Step entry;
+    std::wstring wide;
+    std::string error;
+    long long v;
+    if (!widen(raw, wide) || !tokenize(wide, entry, error) || entry.args.empty() || entry.args.size() > 2 ||
+        !entry.opts.empty() || !parseNumber(entry.args[0], v)) {
+      std::fprintf(stderr, "resource map line %d: bad entry\n", line);
+      return false;
     }
-    return postKey(hwnd, vk);
+    map.ids[entry.cmd] = v;
+    if (entry.args.size() == 2) map.texts[entry.cmd] = entry.args[1];
   }
-  if (c == L"close") {
-    if (!needDialog()) return false;
-    PostMessageW(dialog_, WM_CLOSE, 0, 0);
-    return settle(dialog_);
-  }
-  if (c == L"exit") {
-    if (!number(0, v) || !timeOption(ms)) return false;
-    if (!process_) return fail("no target process (use `window` first)");
-    if (WaitForSingleObject(process_, ms) != WAIT_OBJECT_0)
-      return mismatch("exit code " + std::to_string(v) + " within " + std::to_string(ms) + " ms", "still running");
-    DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
-    return code == static_cast<DWORD>(v) ? true : mismatch("exit code " + std::to_string(v), "exit code " + std::to_string(code));
-  }
-  if (c == L"screenshot") {
-    HWND window = nullptr;
-    if (s.args.size() > 1) {
-      if (arg(1) == L"dialog") {
-        if (!needDialog()) return false;
-        window = dialog_;
-      } else if (arg(1) == L"msgbox") {
-        if (!box_ || !IsWindow(box_)) return fail("no current message box");
-        window = box_;
-      } else return fail("screenshot of " + shown(arg(1)) + ": say dialog or msgbox");
+  return true;
+}
+
+// Replaces each "{@SYMBOL}" in an argument by the symbol's text from the
+// resource map; "{@SYMBOL|A|B}" fills the text's %s places with A, then B,
+// as the program formats it. An unknown symbol or a wrong count of fillers
+// is a script error.
+bool expandTexts(std::wstring& a, const std::map<std::wstring, std::wstring>& texts, std::string& error) {
+  for (size_t at = 0; (at = a.find(L"{@", at)) != std::wstring::npos;) {
+    size_t close = a.find(L'}', at);
+    if (close == std::wstring::npos) { error = "unterminated {@"; return false; }
+    std::wstring inner = a.substr(at + 2, close - at - 2);
+    std::vector<std::wstring> parts;
+    for (size_t from = 0;;) {
+      size_t bar = inner.find(L'|', from);
+      parts.push_back(inner.substr(from, bar == std::wstring::npos ? std::wstring::npos : bar - from));
+      if (bar == std::wstring::npos) break;
+      from = bar + 1;
     }
-    return screenshot(arg(0), window);
+    auto found = texts.find(parts[0]);
+    if (found == texts.end()) { error = "no text for " + utf8(parts[0]) + " in the resource map"; return false; }
+    std::wstring text = found->second;
+    size_t filled = 1;
+    for (size_t p = 0; (p = text.find(L"%s", p)) != std::wstring::npos;) {
+      if (filled >= parts.size()) { error = utf8(parts[0]) + " has more %s than fillers"; return false; }
+      text.replace(p, 2, parts[filled]);
+      p += parts[filled++].size();
+    }
+    if (filled != parts.size()) { error = utf8(parts[0]) + " has fewer %s than fillers"; return false; }
+    a.replace(at, close + 1 - at, text);
+    at += text.size();
   }
-  if (c == L"dump") return dump();
-  if (c == L"host") return host();
-  return fail("unknown step");
+  return true;
 }
 
 }  // namespace
@@ -1066,35 +1284,29 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_INFORMATION pi{};
     return CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) ? 0 : 1;
   }
-  std::wstring outDir, script;
+  std::wstring outDir, script, names;
   DWORD timeout = 5000;
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
     long long v;
     if (a == L"--out" && i + 1 < argc) outDir = argv[++i];
+    else if (a == L"--names" && i + 1 < argc) names = argv[++i];
     else if (a == L"--timeout" && i + 1 < argc && parseNumber(argv[i + 1], v) && v >= 0) timeout = static_cast<DWORD>(v), ++i;
     else if (script.empty() && (a == L"-" || a.compare(0, 2, L"--") != 0)) script = a;
     else script.clear(), i = argc;
   }
   if (script.empty()) {
-    std::fprintf(stderr, "usage: orvane-ui-driver [--out DIR] [--timeout MS] SCRIPT|-\n");
+    std::fprintf(stderr, "usage: orvane-ui-driver [--out DIR] [--timeout MS] [--names FILE] SCRIPT|-\n");
     return 2;
   }
 
   std::string bytes;
-  {
-    HANDLE f = script == L"-" ? GetStdHandle(STD_INPUT_HANDLE)
-                              : CreateFileW(script.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE || f == nullptr) {
-      std::fprintf(stderr, "cannot open the script (error %lu)\n", GetLastError());
-      return 2;
-    }
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
-    if (script != L"-") CloseHandle(f);
+  if (!readAll(script, bytes)) {
+    std::fprintf(stderr, "cannot open the script (error %lu)\n", GetLastError());
+    return 2;
   }
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  ResourceMap map;
+  if (!names.empty() && !readNames(names, map)) return 2;
 
   // Every line is checked before the first step runs.
   std::vector<Step> steps;
@@ -1123,6 +1335,9 @@ int wmain(int argc, wchar_t** argv) {
       else
         for (const auto& o : step.opts)
           if (!optionAllowed(*syntax, o.first)) error = "no option " + utf8(o.first) + " for " + utf8(step.cmd);
+      for (auto& a : step.args)
+        if (error.empty()) expandTexts(a, map.texts, error);
+      step.syntax = syntax;
     }
     if (!error.empty()) {
       out("script line " + std::to_string(line) + ": " + error + ": " + raw + "\n");
@@ -1134,6 +1349,7 @@ int wmain(int argc, wchar_t** argv) {
   if (bad) return 2;
 
   Driver driver(outDir, timeout);
+  driver.ids = map.ids;
   for (const Step& s : steps) {
     if (!driver.run(s)) return 1;
     out("ok " + std::to_string(s.line) + " " + s.source + "\n");
