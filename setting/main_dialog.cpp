@@ -139,7 +139,7 @@ void MainDialog::StartOrStopRead(DialogView& view) {
   if (state.reading) {
     view.KillTimer(kReadTimer);
     ShowCardState(program_, view, false);
-    state.reading = 0;
+    state.reading = false;
     ResetReadStatus(program_, view);
     return;
   }
@@ -154,7 +154,7 @@ void MainDialog::StartOrStopRead(DialogView& view) {
     return;
   }
   ShowCardState(program_, view, false);
-  state.reading = 1;
+  state.reading = true;
   view.SetTimer(kReadTimer, kReadPeriodMs);
   char16_t text[kTextSize];
   FormatReaderText(program_, IDS_READING, text);
@@ -196,7 +196,7 @@ void MainDialog::OnTimer(DialogView& view, int timerId) {
   SettingState& state = program_.state;
   if (PollCard(state.card) == 0) return;
   view.KillTimer(kReadTimer);
-  state.reading = 0;
+  state.reading = false;
   if (IsUnusableCardKind(state.card.cardKind)) {
     RefuseCard(program_, view);
     return;

@@ -125,7 +125,7 @@ void ShowInterval(DialogView& view, int32_t seconds) {
 
 int32_t ReadInterval(DialogView& view) {
   char16_t text[kTextSize];
-  if (!view.GetText(IDC_INTERVAL, text, kTextSize)) return 0;
+  view.GetText(IDC_INTERVAL, text, kTextSize);
   text[kTextSize - 1] = 0;
   const char16_t* p = text;
   while (IsSpace(*p)) ++p;
@@ -143,20 +143,15 @@ int32_t ReadInterval(DialogView& view) {
   return static_cast<int32_t>(value);
 }
 
-int ReadRemovalChoice(SettingProgram& program, DialogView& view) {
-  if (!view.HasControl(IDC_REMOVAL_ON)) return 0;
+bool ReadRemovalChoice(SettingProgram& program, DialogView& view) {
   RemovalSettings& choice = program.state.choice;
   if (!view.IsChecked(IDC_REMOVAL_ON)) {
     choice = RemovalSettings{};
-    return 1;
-  }
-  if (!view.HasControl(IDC_REMOVAL_ACTION) || !view.HasControl(IDC_FORCE) ||
-      !view.HasControl(IDC_INTERVAL)) {
-    return 0;
+    return true;
   }
   const int action = view.SelectedItem(IDC_REMOVAL_ACTION);
   // No entry selected would otherwise turn into an action nobody chose.
-  if (action < 0 || action >= kActionCount) return 0;
+  if (action < 0 || action >= kActionCount) return false;
   if (action == kLockEntry) {
     // A plain log off to every reader that does not know "lock"; never with
     // force, whatever the (disabled) box says.
@@ -167,23 +162,21 @@ int ReadRemovalChoice(SettingProgram& program, DialogView& view) {
     choice.lock = false;
   }
   choice.interval = ReadInterval(view);
-  return 1;
+  return true;
 }
 
-bool CheckIntervalRule(SettingProgram& program) {
-  const RemovalSettings& choice = program.state.choice;
-  if (choice.type == kNoAction || choice.interval >= 1) return true;
-  ShowMessage(program, IDS_INTERVAL_TOO_SMALL, mb::kIconError);
-  return false;
+Message CheckIntervalRule(const SettingState& state) {
+  const RemovalSettings& choice = state.choice;
+  if (choice.type == kNoAction || choice.interval >= 1) return {};
+  return {IDS_INTERVAL_TOO_SMALL, mb::kIconError};
 }
 
-int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
+Message CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
   // Lock and log off share "type" but are different actions.
-  if (SameRemovalAction(program.state.choice, program.state.stored)) return 1;
+  if (SameRemovalAction(program.state.choice, program.state.stored)) return {};
   // The checker arms only for the same owner, so no action is set it would refuse.
-  if (IsLoggedOnUser(program.ports.account, loginUser)) return 1;
-  ShowMessage(program, IDS_NOT_OWNER, mb::kIconError);
-  return 0;
+  if (IsLoggedOnUser(program.ports.account, loginUser)) return {};
+  return {IDS_NOT_OWNER, mb::kIconError};
 }
 
 StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey) {

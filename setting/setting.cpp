@@ -49,6 +49,10 @@ int ShowMessage(SettingProgram& program, int textId, uint32_t style) {
   return ShowMessageText(program, nullptr, text, style);
 }
 
+void ShowMessage(SettingProgram& program, const Message& message) {
+  if (message.Any()) ShowMessage(program, message.id, message.style);
+}
+
 void FormatReaderText(SettingProgram& program, int id, char16_t (&out)[kTextSize]) {
   char16_t format[kTextSize];
   LoadText(program, id, format);

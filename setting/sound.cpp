@@ -12,6 +12,8 @@ namespace {
 
 constexpr int kMaxFileLength = kTextSize - 1;
 constexpr int kSelectionChanged = 1;  // CBN_SELCHANGE
+// A path that is missing, not allowed or too long for the field.
+constexpr Message kFileRefused{IDS_SOUND_FILE_MISSING, mb::kIconError};
 
 
 bool IsPlayingMode(int32_t mode) { return mode == 1 || mode == 2; }
@@ -84,7 +86,8 @@ bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings) {
   return true;
 }
 
-int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait) {
+Message WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file,
+                           int32_t wait) {
   RegistryPort& registry = program.ports.registry;
   // The characters only: the logon component ends the text itself.
   const std::size_t length = TextLength(file, kMaxFileLength);
@@ -102,8 +105,7 @@ int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* fi
   } else {
     AuditWriteFailure(program, result);
   }
-  ShowMessage(program, result, mb::kOk);
-  return result;
+  return {result, mb::kOk};
 }
 
 void PlayRecognitionSound(SettingProgram& program) {
@@ -173,7 +175,7 @@ void SoundDialog::Save(DialogView& view) {
     view.GetText(IDC_SOUND_FILE, file, kTextSize + 1);
     file[kTextSize] = 0;
     if (file[0] == 0 || !SoundFileExists(program_, file)) {
-      ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
+      ShowMessage(program_, kFileRefused);
       return;
     }
     wait = view.IsChecked(IDC_SOUND_WAIT) ? 1 : 0;
@@ -182,7 +184,9 @@ void SoundDialog::Save(DialogView& view) {
     // written is "never", so the key says so too.
     mode = 0;
   }
-  if (WriteSoundSettings(program_, mode, file, wait) != IDS_SOUND_WRITTEN) return;
+  const Message written = WriteSoundSettings(program_, mode, file, wait);
+  ShowMessage(program_, written);
+  if (written.id != IDS_SOUND_WRITTEN) return;
   SoundSettings& sound = program_.state.sound;
   sound.flag = mode;
   sound.sync = wait;
@@ -208,16 +212,14 @@ void SoundDialog::Browse(DialogView& view) {
   if (!program_.ports.files.ChooseOpenFile(view, filter, n, title, kBrowseFlags, chosen, kTextSize))
     return;
   chosen[kTextSize - 1] = 0;
-  TakeFile(view, chosen);
+  ShowMessage(program_, TakeFile(view, chosen));
 }
 
-void SoundDialog::TakeFile(DialogView& view, const char16_t* path) {
-  if (!IsAllowedSoundPath(path)) {
-    ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
-    return;
-  }
+Message SoundDialog::TakeFile(DialogView& view, const char16_t* path) {
+  if (!IsAllowedSoundPath(path)) return kFileRefused;
   view.SetText(IDC_SOUND_FILE, path);
   UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
+  return {};
 }
 
 bool SoundDialog::OnCommand(DialogView& view, int id, int code) {
@@ -248,9 +250,9 @@ void SoundDialog::OnDropFile(DialogView& view, const char16_t* path) {
   // fit the field is refused, never cut to the name of some other file.
   if (path != nullptr && path[0] != 0) {
     if (TextLength(path, kTextSize) > static_cast<std::size_t>(kMaxFileLength))
-      ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
+      ShowMessage(program_, kFileRefused);
     else if (EqualsWavIgnoringCase(FileExtension(path)))
-      TakeFile(view, path);
+      ShowMessage(program_, TakeFile(view, path));
   }
   view.BringToForeground();
 }

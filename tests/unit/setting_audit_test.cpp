@@ -310,7 +310,7 @@ TEST(SettingAuditTest, EachPathLeavesItsEventsAndNeverThePassword) {
 TEST(SettingAuditTest, AFailureMessageNamesOnlyItsOwnWrite) {
   Desk d;
   d.rig.registry.FailSetValue(names::kSoundSync);
-  WriteSoundSettings(d.rig.program, 0, u"", 0);  // 159, about "sync"
+  ShowMessage(d.rig.program, WriteSoundSettings(d.rig.program, 0, u"", 0));  // 159, about "sync"
   d.rig.registry.ClearFailures();
   // No room for the checker's quoted path: the Run value is refused before
   // the registry is asked.
