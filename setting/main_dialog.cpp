@@ -49,8 +49,8 @@ void ReadAccountNames(SettingProgram& program, char16_t (&target)[kTextSize]) {
   account.principal[kTextSize - 1] = 0;
   account.provider[kTextSize - 1] = 0;
   if (!account.hasPrincipal || account.principal[0] == 0 || !account.hasProvider) return;
-  CopyText(target, kTextSize, account.provider);
-  CopyText(state.currentUser, kTextSize, account.principal);
+  BoundedCopy(target, kTextSize, account.provider);
+  BoundedCopy(state.currentUser, kTextSize, account.principal);
 }
 
 void ResetReadStatus(SettingProgram& program, DialogView& view) {

@@ -6,6 +6,9 @@
 #include "setting/removal.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
+#include "store/registry_store.h"
+#include "store/removal_type.h"
+#include "store/secure_wipe.h"
 #include "store/shared_names.h"
 #include "store/text_format.h"
 
@@ -25,18 +28,12 @@ void ReadField(DialogView& view, int id, char16_t (&out)[kTextSize]) {
   out[kTextSize - 1] = 0;
 }
 
-void RecordPathOf(const CardIdentity& identity, char16_t (&path)[kRecordPathSize]) {
-  CardIdentity permuted{};
-  FormatRecordPath(RecordKeyValue(identity, permuted), path);
-  SecureZero(permuted.data(), permuted.size());
-}
-
 // None when the input fits the record, else the message that refuses it.
 Message TooLongMessage(const RegisterFields& input) {
   const std::size_t login =
-      TextLength(input.password) + TextLength(input.user) + TextLength(input.target);
+      BoundedLength(input.password) + BoundedLength(input.user) + BoundedLength(input.target);
   if (login > kMaxLoginUnits) return {IDS_LOGIN_TOO_LONG, mb::kIconError};
-  if (TextLength(input.description) > kMaxDescription) {
+  if (BoundedLength(input.description) > kMaxDescription) {
     return {IDS_DESCRIPTION_TOO_LONG, mb::kIconError};
   }
   return {};
@@ -97,12 +94,12 @@ void LookUpRecord(SettingProgram& program, DialogView& view) {
     if (data != LoginDataResult::Ok) return;
     view.SetText(IDC_USER, strings.user);
     view.SetText(IDC_TARGET, strings.target);
-    if (SameText(strings.user, state.currentUser)) state.recordOwner = true;
+    if (SameText(strings.user, state.currentUser, kTextSize)) state.recordOwner = true;
   }
 
   RecordComment comment;
   if (ReadComment(program.ports.registry, key.handle(), comment)) {
-    CopyText(state.rememberedDescription, kTextSize, comment.description);
+    BoundedCopy(state.rememberedDescription, kTextSize, comment.description);
     view.SetText(IDC_DESCRIPTION, state.rememberedDescription);
     char16_t format[kTextSize];
     char16_t heading[kTextSize];
@@ -134,7 +131,7 @@ Message WriteLoginRecord(SettingProgram& program, const char16_t* user,
                        identity, user, password, target, description);
   Message message{IDS_WRITTEN, mb::kOk};
   if (written == WriteResult::TooLong) {
-    message.id = TextLength(description) > kMaxDescription ? IDS_DESCRIPTION_TOO_LONG
+    message.id = BoundedLength(description) > kMaxDescription ? IDS_DESCRIPTION_TOO_LONG
                                                            : IDS_LOGIN_TOO_LONG;
     message.style = mb::kIconError;
   } else if (written != WriteResult::Ok) {
@@ -143,7 +140,7 @@ Message WriteLoginRecord(SettingProgram& program, const char16_t* user,
     // The record writer closes its key; the removal settings go into the
     // same record, after "data" and "comment".
     char16_t path[kRecordPathSize];
-    RecordPathOf(identity, path);
+    FormatCardRecordPath(identity, path);
     RegKey key(program.ports.registry);
     StoreOutcome stored = StoreOutcome::Failed;
     if (key.Create(RegRoot::LocalMachine, path) == RegResult::Ok) {
@@ -170,12 +167,14 @@ DescriptionUpdate UpdateDescription(SettingProgram& program, DialogView& view,
   char16_t description[kTextSize];
   ReadField(view, IDC_DESCRIPTION, description);
   SettingState& state = program.state;
-  if (SameText(description, state.rememberedDescription)) return DescriptionUpdate::Unchanged;
+  if (SameText(description, state.rememberedDescription, kTextSize)) {
+    return DescriptionUpdate::Unchanged;
+  }
   if (WriteComment(program, recordKey, description) != RegResult::Ok) {
     return DescriptionUpdate::Failed;
   }
   // Remembered only once written, so that a retry writes it again.
-  CopyText(state.rememberedDescription, kTextSize, description);
+  BoundedCopy(state.rememberedDescription, kTextSize, description);
   return DescriptionUpdate::Written;
 }
 
@@ -191,14 +190,14 @@ Message UpdateRecordSettings(SettingProgram& program, DialogView& view) {
     // record is touched.
     char16_t description[kTextSize];
     ReadField(view, IDC_DESCRIPTION, description);
-    if (!SameText(description, state.rememberedDescription) &&
-        TextLength(description) > kMaxDescription) {
+    if (!SameText(description, state.rememberedDescription, kTextSize) &&
+        BoundedLength(description) > kMaxDescription) {
       return {IDS_DESCRIPTION_TOO_LONG, mb::kIconError};
     }
   }
 
   char16_t path[kRecordPathSize];
-  RecordPathOf(state.card.identity, path);
+  FormatCardRecordPath(state.card.identity, path);
   RegKey key(program.ports.registry);
   if (key.Create(RegRoot::LocalMachine, path) != RegResult::Ok) return nothingChanged;
 
@@ -263,7 +262,9 @@ Message UpdateWithoutPassword(SettingProgram& program, DialogView& view,
 Message Register(SettingProgram& program, DialogView& view, RegisterFields& input) {
   SettingState& state = program.state;
   ReadField(view, IDC_PASSWORD_AGAIN, input.again);
-  if (!SameText(input.password, input.again)) return {IDS_PASSWORDS_DIFFER, mb::kIconError};
+  if (!SameText(input.password, input.again, kTextSize)) {
+    return {IDS_PASSWORDS_DIFFER, mb::kIconError};
+  }
   ReadField(view, IDC_USER, input.user);
   ReadField(view, IDC_TARGET, input.target);
   ReadField(view, IDC_DESCRIPTION, input.description);

@@ -4,6 +4,7 @@
 #define ORVANE_SETTING_REGISTRATION_H
 
 #include "setting/setting.h"
+#include "store/secure_wipe.h"
 
 namespace orvane {
 

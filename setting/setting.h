@@ -17,6 +17,7 @@
 #include "platform/ui_port.h"
 #include "setting/registry_watch.h"
 #include "store/login_record.h"
+#include "store/text.h"
 
 namespace orvane {
 
@@ -85,13 +86,6 @@ struct SettingProgram {
                         p.sound,  p.files,   p.clock,  p.random,   p.dialogs, p.events};
   }
 };
-
-// Text helpers over fixed buffers of code units.
-std::size_t TextLength(const char16_t* text, std::size_t capacity = kTextSize);
-// Copies at most capacity - 1 units and terminates.
-void CopyText(char16_t* out, std::size_t capacity, const char16_t* text);
-// Code unit by code unit, case counts.
-bool SameText(const char16_t* a, const char16_t* b);
 
 // What a check or a writer leads to: the message the command then shows
 // (string id and box style), or none. Checks and writers decide; only the

@@ -3,6 +3,7 @@
 #include "setting/audit.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
+#include "store/registry_store.h"
 #include "store/shared_names.h"
 #include "store/sound_path.h"
 
@@ -18,58 +19,20 @@ constexpr Message kFileRefused{IDS_SOUND_FILE_MISSING, mb::kIconError};
 
 bool IsPlayingMode(int32_t mode) { return mode == 1 || mode == 2; }
 
-// Up to 4 bytes, low byte first; the stored type is not looked at, and a
-// shorter value is the number its bytes make.
+// A number of the sound key: up to 4 bytes, whatever the stored type; 0
+// when it cannot be read.
 int32_t ReadNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name) {
-  unsigned char bytes[4] = {};
-  uint32_t size = sizeof bytes;
-  if (registry.QueryValue(key, name, nullptr, bytes, &size) != RegResult::Ok || size > sizeof bytes)
-    return 0;
-  uint32_t value = 0;
-  for (uint32_t i = 0; i < size; ++i) value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
-  return static_cast<int32_t>(value);
-}
-
-// "file" into out; empty when it cannot be read or holds more than 259
-// characters. A terminator that some writer stored is accepted.
-void ReadFile(RegistryPort& registry, RegKeyHandle key, char16_t (&out)[kTextSize]) {
-  out[0] = 0;
-  unsigned char bytes[2 * kTextSize];
-  uint32_t size = sizeof bytes;
-  if (registry.QueryValue(key, names::kSoundFile, nullptr, bytes, &size) != RegResult::Ok ||
-      size > sizeof bytes)
-    return;
-  const uint32_t units = size / 2;  // an odd last byte is no character
-  uint32_t length = 0;
-  while (length < units) {
-    const char16_t c = static_cast<char16_t>(bytes[2 * length] | (bytes[2 * length + 1] << 8));
-    if (c == 0) break;
-    if (length == kMaxFileLength) {  // too long for the field
-      out[0] = 0;
-      return;
-    }
-    out[length++] = c;
-  }
-  out[length] = 0;
+  return static_cast<int32_t>(ReadShortNumberValue(registry, key, name, 0));
 }
 
 RegResult WriteNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
                       int32_t number) {
-  const uint32_t v = static_cast<uint32_t>(number);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                  static_cast<unsigned char>(v >> 16),
-                                  static_cast<unsigned char>(v >> 24)};
-  return registry.SetValue(key, name, regtype::kDword, bytes, sizeof bytes);
+  return WriteDwordValue(registry, key, name, static_cast<uint32_t>(number));
 }
 
 bool EqualsWavIgnoringCase(const char16_t* text) {
-  static const char16_t kWav[] = u"wav";
-  for (int i = 0; i < 3; ++i) {
-    char16_t c = text[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    if (c != kWav[i]) return false;
-  }
-  return text[3] == 0;
+  // One unit past the word: a longer extension is no match.
+  return SameAsciiWordIgnoringCase(text, BoundedLength(text, 4), u"wav");
 }
 
 }  // namespace
@@ -80,7 +43,9 @@ bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings) {
   RegKey key(registry);
   if (key.Open(RegRoot::LocalMachine, names::kSoundKey, RegAccess::QueryValue) != RegResult::Ok)
     return false;
-  ReadFile(registry, key.handle(), settings.file);
+  // Empty when it cannot be read or holds more than 259 characters; a
+  // terminator that some writer stored is accepted.
+  ReadTextValue(registry, key.handle(), names::kSoundFile, settings.file, kTextSize);
   settings.flag = ReadNumber(registry, key.handle(), names::kSoundFlag);
   settings.sync = ReadNumber(registry, key.handle(), names::kSoundSync);
   return true;
@@ -90,12 +55,13 @@ Message WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t
                            int32_t wait) {
   RegistryPort& registry = program.ports.registry;
   // The characters only: the logon component ends the text itself.
-  const std::size_t length = TextLength(file, kMaxFileLength);
+  const std::size_t length = BoundedLength(file, kMaxFileLength);
   int result = IDS_SOUND_WRITE_FAILED;
   RegKey key(registry);
   if (key.Create(RegRoot::LocalMachine, names::kSoundKey) == RegResult::Ok &&
       WriteNumber(registry, key.handle(), names::kSoundFlag, mode) == RegResult::Ok &&
-      SetTextValue(registry, key.handle(), names::kSoundFile, file, length) == RegResult::Ok &&
+      WriteExactTextValue(registry, key.handle(), names::kSoundFile, file, length) ==
+          RegResult::Ok &&
       WriteNumber(registry, key.handle(), names::kSoundSync, wait) == RegResult::Ok) {
     result = IDS_SOUND_WRITTEN;
   }
@@ -126,7 +92,7 @@ void UpdateSoundControls(DialogView& view, int index) {
 
 const char16_t* FileExtension(const char16_t* path) {
   if (path == nullptr) return u"";
-  const std::size_t length = TextLength(path, static_cast<std::size_t>(-1));
+  const std::size_t length = BoundedLength(path, static_cast<std::size_t>(-1));
   for (std::size_t i = length; i > 1; --i) {
     const char16_t c = path[i - 1];
     if (c == u'.') return path + i;
@@ -190,7 +156,7 @@ void SoundDialog::Save(DialogView& view) {
   SoundSettings& sound = program_.state.sound;
   sound.flag = mode;
   sound.sync = wait;
-  CopyText(sound.file, kTextSize, file);
+  BoundedCopy(sound.file, kTextSize, file);
   view.Destroy();
 }
 
@@ -249,7 +215,7 @@ void SoundDialog::OnDropFile(DialogView& view, const char16_t* path) {
   // The host hands over the whole name, however long: one that does not
   // fit the field is refused, never cut to the name of some other file.
   if (path != nullptr && path[0] != 0) {
-    if (TextLength(path, kTextSize) > static_cast<std::size_t>(kMaxFileLength))
+    if (BoundedLength(path, kTextSize) > static_cast<std::size_t>(kMaxFileLength))
       ShowMessage(program_, kFileRefused);
     else if (EqualsWavIgnoringCase(FileExtension(path)))
       ShowMessage(program_, TakeFile(view, path));

@@ -89,12 +89,6 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
                              const CardIdentity& identity, const char16_t* user,
                              const char16_t* password, const char16_t* target,
                              const char16_t* description);
-// The exact-length text write under its former name, for the settings
-// program's sound key until it calls WriteExactTextValue.
-inline RegResult SetTextValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                              const char16_t* text, std::size_t length) {
-  return WriteExactTextValue(registry, key, name, text, length);
-}
 // Writes "comment": "YYYY/MM/DD hh:mm:ss " at the clock's local time and the
 // description (at most kMaxDescriptionLength units of it).
 RegResult WriteCommentValue(RegistryPort& registry, RegKeyHandle key, ClockPort& clock,

@@ -70,7 +70,7 @@ struct Desk {
   Desk() {
     AddMainDialogControls(view);
     SettingState& state = rig.program.state;
-    CopyText(state.currentUser, kTextSize, u"alice");
+    BoundedCopy(state.currentUser, kTextSize, u"alice");
     FillRemovalList(rig.program, view);
     state.card.identity = kCard;
     state.card.permuted = Permuted(kCard);
@@ -193,7 +193,7 @@ TEST_F(RegistrationTest, LookUpShowsWhatTheRecordHolds) {
     t.view.At(IDC_USER).text = u"typed";
     t.view.At(IDC_TARGET).text = u"TYPED";
     t.view.At(IDC_DESCRIPTION).text = u"";
-    CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"stale");
+    BoundedCopy(t.rig.program.state.rememberedDescription, kTextSize, u"stale");
     t.rig.program.state.recordOwner = true;
     t.ShowCard();
     const SettingState& state = t.rig.program.state;
@@ -616,8 +616,7 @@ TEST_F(RegistrationTest, TheRunValueNamesTheCheckerBesideThisProgram) {
   FakeRegistry::Value run;
   ASSERT_TRUE(rig.registry.GetValue(RegRoot::CurrentUser, kRunKey, kRunValue, &run));
   EXPECT_EQ(run.type, regtype::kSz);
-  // Given without the terminator, stored with it: the zero after the text is
-  // counted in by the registry, as Windows' own reader of the value expects.
+  // Stored with its terminator, as Windows' own reader of the value expects.
   EXPECT_EQ(run.bytes, Utf16(kQuotedCheckerPath + std::u16string(1, u'\0')));
   // Under HKEY_CURRENT_USER only.
   EXPECT_FALSE(rig.registry.GetValue(RegRoot::LocalMachine, kRunKey, kRunValue, nullptr));
@@ -664,7 +663,7 @@ TEST_F(RegistrationTest, AnActionSwitchedOnReplacesAnUnquotedRunValue) {
       t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk");
       if (!old.empty()) t.rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, old);
       t.rig.program.state.stored = c.stored;
-      CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
+      BoundedCopy(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
       t.Fill(c.password ? u"pw" : u"", c.password ? u"pw" : u"");
       t.Action(true, c.entry);
       t.Press();
@@ -734,7 +733,7 @@ TEST_F(RegistrationTest, ARunKeyThatCannotBeOpenedIsWarnedAbout) {
     t.rig.system.checkerWindows = 1;
     t.rig.program.state.stored = c.stored;
     t.Fill(c.password ? u"pw" : u"", c.password ? u"pw" : u"", u"alice", u"PC", u"desk");
-    CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
+    BoundedCopy(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
     t.Action(c.on, c.entry, false, u"8");
     t.Press();
     std::vector<std::u16string> writes;
@@ -1541,9 +1540,9 @@ TEST_F(RegistrationTest, ALockRecordIsALogOffToACheckerThatIgnoresLock) {
 TEST(RegisterFieldsTest, TheFieldsAreWipedWhenTheyGo) {
   alignas(RegisterFields) unsigned char storage[sizeof(RegisterFields)];
   RegisterFields* fields = new (storage) RegisterFields;
-  CopyText(fields->password, kTextSize, u"hunter2");
-  CopyText(fields->again, kTextSize, u"hunter2");
-  CopyText(fields->user, kTextSize, u"alice");
+  BoundedCopy(fields->password, kTextSize, u"hunter2");
+  BoundedCopy(fields->again, kTextSize, u"hunter2");
+  BoundedCopy(fields->user, kTextSize, u"alice");
   fields->~RegisterFields();
   for (unsigned char byte : storage) ASSERT_EQ(byte, 0);
 }

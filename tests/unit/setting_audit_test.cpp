@@ -47,7 +47,7 @@ struct Desk {
   Desk() {
     AddMainDialogControls(main);
     SettingState& state = rig.program.state;
-    CopyText(state.currentUser, kTextSize, u"alice");
+    BoundedCopy(state.currentUser, kTextSize, u"alice");
     FillRemovalList(rig.program, main);
     state.card.identity = kCard;
     state.card.permuted = Permuted(kCard);

@@ -487,7 +487,7 @@ TEST_F(SoundTest, APollPlaysOnlyAChosenFileInModes1And2) {
   for (const Case& c : cases) {
     SettingRig rig;
     rig.program.state.sound.flag = c.flag;
-    CopyText(rig.program.state.sound.file, kTextSize, c.file.c_str());
+    BoundedCopy(rig.program.state.sound.file, kTextSize, c.file.c_str());
     rig.program.state.sound.sync = 1;
     PlayRecognitionSound(rig.program);
     EXPECT_EQ(rig.sound.played, c.plays ? std::vector<std::u16string>{c.file}
@@ -498,7 +498,7 @@ TEST_F(SoundTest, APollPlaysOnlyAChosenFileInModes1And2) {
 
 TEST_F(SoundTest, TheNextPollPlaysWhatWasJustSaved) {
   rig.program.state.sound.flag = 1;
-  CopyText(rig.program.state.sound.file, kTextSize, u"C:\\old.wav");
+  BoundedCopy(rig.program.state.sound.file, kTextSize, u"C:\\old.wav");
   const std::u16string fresh = u"C:\\Media\\new.wav";
   rig.files.files.insert(fresh);
   Open();
