@@ -21,11 +21,13 @@ RegResult WriteUnits(RegistryPort& registry, RegKeyHandle key, const char16_t* n
   unsigned char bytes[2 * kMaxStoredText + 2];
   PutTextUnits(text, length, bytes);
   // RegSetValueExW stores a zero unit right after the bytes given as a
-  // terminator even when it is not counted: a non-zero unit there keeps the
-  // stored bytes exactly the text.
+  // terminator even when it is not counted: a zero there is how the
+  // terminated text gets its terminator (the count stays the text's bytes),
+  // a non-zero unit keeps the stored bytes exactly the text. An empty text
+  // has no unit for the registry to look past: its terminator is counted.
   const char16_t after = terminated ? 0 : 0xFFFF;
   PutTextUnits(&after, 1, bytes + 2 * length);
-  const std::size_t size = 2 * length + (terminated ? 2 : 0);
+  const std::size_t size = terminated && length == 0 ? 2 : 2 * length;
   return registry.SetValue(key, name, regtype::kSz, bytes, static_cast<uint32_t>(size));
 }
 

@@ -81,7 +81,9 @@ bool ReadTextValue(RegistryPort& registry, RegKeyHandle key, const char16_t* nam
 RegResult WriteExactTextValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
                               const char16_t* text, std::size_t length);
 // Writes the terminated text (at most kMaxStoredText units before the zero)
-// as REG_SZ, its terminator stored too: 2 x length + 2 bytes.
+// as REG_SZ, its terminator stored too (2 x length + 2 bytes): the count
+// given is the text's 2 x length bytes, the zero after them is stored by
+// the registry, as it always was for the Run value.
 RegResult WriteTerminatedTextValue(RegistryPort& registry, RegKeyHandle key,
                                    const char16_t* name, const char16_t* text);
 
