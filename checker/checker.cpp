@@ -3,7 +3,7 @@
 #include "store/audit_events.h"
 #include "store/audit_text.h"
 #include "store/record_owner.h"
-#include "store/shared_names.h"
+#include "store/registry_store.h"
 #include "store/text_format.h"
 
 #include <cstdarg>
@@ -85,13 +85,11 @@ bool ReadCheckerRecord(Checker& checker) {
       haveData = true;
     }
   }
-  checker.removalType = ReadDwordValue(checker.registry, key.handle(), names::kType, kNoRemovalAction);
-  // A missing "lock" reads as 0: no lock.
-  checker.lockOnRemoval =
-      IsLockRecord(checker.removalType, ReadDwordValue(checker.registry, key.handle(), names::kLock, 0));
-  uint32_t interval = ReadDwordValue(checker.registry, key.handle(), names::kInterval, kDefaultInterval);
-  checker.intervalSeconds = interval;
-  checker.periodMs = PeriodFromInterval(interval);
+  const RemovalValues removal = ReadRemovalValues(checker.registry, key.handle());
+  checker.removalType = removal.type;
+  checker.lockOnRemoval = IsLockRecord(removal.type, removal.lock);
+  checker.intervalSeconds = removal.interval;
+  checker.periodMs = PeriodFromInterval(removal.interval);
   return haveData;
 }
 

@@ -132,10 +132,11 @@ RecordFacts ReadRecordFacts(RegistryPort& registry, const std::u16string& name) 
   const RegResult data = QueryValueSize(registry, key.handle(), names::kData, &facts.dataType,
                                         &facts.dataSize);
   facts.hasData = data == RegResult::Ok || data == RegResult::MoreData;
-  facts.type = ReadDwordValue(registry, key.handle(), names::kType, kNoRemovalAction);
-  facts.lock = ReadDwordValue(registry, key.handle(), names::kLock, 0);
-  facts.intervalStored =
-      QueryDwordValue(registry, key.handle(), names::kInterval, &facts.interval);
+  const RemovalValues removal = ReadRemovalValues(registry, key.handle());
+  facts.type = removal.type;
+  facts.lock = removal.lock;
+  facts.interval = removal.interval;
+  facts.intervalStored = removal.intervalStored;
   return facts;
 }
 
