@@ -11,6 +11,7 @@
 #include "store/removal_type.h"
 #include "store/shared_names.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/unit/record_test_support.h"
 
 namespace orvane {
 namespace {
@@ -96,14 +97,8 @@ struct TextCase {
   std::u16string text;
 };
 
-Bytes Units(const std::u16string& text) {
-  Bytes bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
-    bytes.push_back(static_cast<unsigned char>(c >> 8));
-  }
-  return bytes;
-}
+// Written out here, not by the code under test.
+Bytes Units(const std::u16string& text) { return recordtest::Utf16Bytes(text); }
 
 Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
