@@ -144,6 +144,42 @@ RegResult QueryValueSize(RegistryPort& registry, RegKeyHandle key, const char16_
   return registry.QueryValue(key, name, type, nullptr, size);
 }
 
+RemovalValues ReadRemovalValues(RegistryPort& registry, RegKeyHandle key) {
+  RemovalValues values;
+  values.type = ReadDwordValue(registry, key, names::kType, kNoRemovalAction);
+  values.lock = ReadDwordValue(registry, key, names::kLock, 0);
+  values.intervalStored = QueryDwordValue(registry, key, names::kInterval, &values.interval);
+  return values;
+}
+
+bool WriteLockValue(RegistryPort& registry, RegKeyHandle key, bool lock) {
+  if (lock) return WriteDwordValue(registry, key, names::kLock, kLockValue) == RegResult::Ok;
+  const RegResult r = registry.DeleteValue(key, names::kLock);
+  return r == RegResult::Ok || r == RegResult::NotFound;
+}
+
+bool ReadSoundValues(RegistryPort& registry, SoundValues& values) {
+  values = SoundValues{};
+  RegKey key(registry);
+  if (key.Open(RegRoot::LocalMachine, names::kSoundKey, RegAccess::QueryValue) != RegResult::Ok)
+    return false;
+  ReadTextValue(registry, key.handle(), names::kSoundFile, values.file, kTextSize);
+  values.flag = ReadShortNumberValue(registry, key.handle(), names::kSoundFlag, 0);
+  values.sync = ReadShortNumberValue(registry, key.handle(), names::kSoundSync, 0);
+  return true;
+}
+
+bool WriteSoundValues(RegistryPort& registry, uint32_t flag, const char16_t* file, uint32_t sync) {
+  // The units only: the logon component ends the text itself.
+  const std::size_t length = BoundedLength(file, kMaxSoundFileLength);
+  RegKey key(registry);
+  return key.Create(RegRoot::LocalMachine, names::kSoundKey) == RegResult::Ok &&
+         WriteDwordValue(registry, key.handle(), names::kSoundFlag, flag) == RegResult::Ok &&
+         WriteExactTextValue(registry, key.handle(), names::kSoundFile, file ? file : u"",
+                             length) == RegResult::Ok &&
+         WriteDwordValue(registry, key.handle(), names::kSoundSync, sync) == RegResult::Ok;
+}
+
 void FormatRecordPath(uint32_t recordKey, char16_t (&path)[kRecordPathSize]) {
   char16_t name[kRecordKeyTextSize];
   FormatRecordKey(recordKey, name);

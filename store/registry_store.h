@@ -28,6 +28,7 @@
 
 #include "card/identity.h"
 #include "platform/registry_port.h"
+#include "store/removal_type.h"
 #include "store/text.h"
 
 namespace orvane {
@@ -99,6 +100,37 @@ RegResult WriteBinaryValue(RegistryPort& registry, RegKeyHandle key, const char1
 // when the query fails). MoreData is never answered here.
 RegResult QueryValueSize(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
                          uint32_t* type, uint32_t* size);
+
+// --- A record's removal settings and the sound key ------------------------
+
+// "type", "lock" and "interval" of an open record key, each with its stated
+// default when it is not a 4-byte value: no action, no lock, 5 seconds.
+struct RemovalValues {
+  uint32_t type = kNoRemovalAction;
+  uint32_t lock = 0;  // as stored: IsLockRecord says what it means beside type
+  uint32_t interval = kDefaultInterval;
+  bool intervalStored = false;  // "interval" is there as a 4-byte value
+};
+RemovalValues ReadRemovalValues(RegistryPort& registry, RegKeyHandle key);
+// "lock" as a choice wants it: kLockValue, or no value at all (a value
+// already gone is the wanted state). True when that holds afterwards.
+bool WriteLockValue(RegistryPort& registry, RegKeyHandle key, bool lock);
+
+// The sound key's values as the settings program reads them: "flag" and
+// "sync" of at most 4 bytes each (else 0), "file" of at most 259 units (else
+// empty).
+constexpr std::size_t kMaxSoundFileLength = kTextSize - 1;
+struct SoundValues {
+  uint32_t flag = 0;
+  char16_t file[kTextSize] = {};
+  uint32_t sync = 0;
+};
+// False, with values as defaulted, when the sound key cannot be opened.
+bool ReadSoundValues(RegistryPort& registry, SoundValues& values);
+// Creates the sound key and writes "flag", "file" (its units only, at most
+// 259) and "sync" in that order, stopping at the first failure; true when
+// all three were written.
+bool WriteSoundValues(RegistryPort& registry, uint32_t flag, const char16_t* file, uint32_t sync);
 
 // --- Where the records are -------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include "store/removal_type.h"
 #include "store/shared_names.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/unit/record_test_support.h"
 
 namespace orvane {
 namespace {
@@ -96,14 +97,8 @@ struct TextCase {
   std::u16string text;
 };
 
-Bytes Units(const std::u16string& text) {
-  Bytes bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
-    bytes.push_back(static_cast<unsigned char>(c >> 8));
-  }
-  return bytes;
-}
+// Written out here, not by the code under test.
+Bytes Units(const std::u16string& text) { return recordtest::Utf16Bytes(text); }
 
 Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -210,6 +205,87 @@ TEST_F(StoreTest, BinaryReadTakesOnlyWhatFitsTheCallersBuffer) {
   ASSERT_EQ(QueryValueSize(registry, key.handle(), u"v", &type, &size), RegResult::Ok);
   EXPECT_EQ(type, regtype::kBinary);
   EXPECT_EQ(size, 5u);
+}
+
+TEST_F(StoreTest, RemovalValuesHaveTheirDefaultsUnlessFourBytesAreStored) {
+  registry.AddKey(kKey);
+  {
+    RegKey key(registry);
+    ASSERT_EQ(key.Open(RegRoot::LocalMachine, kKey, RegAccess::QueryValue), RegResult::Ok);
+    const RemovalValues none = ReadRemovalValues(registry, key.handle());
+    EXPECT_EQ(none.type, kNoRemovalAction);
+    EXPECT_EQ(none.lock, 0u);
+    EXPECT_EQ(none.interval, kDefaultInterval);
+    EXPECT_FALSE(none.intervalStored);
+  }
+  registry.SetDword(kKey, names::kType, 0x11);
+  registry.SetDword(kKey, names::kLock, 7);
+  registry.SetRaw(kKey, names::kInterval, regtype::kDword, {30, 0});  // 2 bytes: not taken
+  {
+    RegKey key(registry);
+    ASSERT_EQ(key.Open(RegRoot::LocalMachine, kKey, RegAccess::QueryValue), RegResult::Ok);
+    const RemovalValues short_ = ReadRemovalValues(registry, key.handle());
+    EXPECT_EQ(short_.type, 0x11u);
+    EXPECT_EQ(short_.lock, 7u);
+    EXPECT_EQ(short_.interval, kDefaultInterval);
+    EXPECT_FALSE(short_.intervalStored);
+  }
+  registry.SetDword(kKey, names::kInterval, 0);
+  RegKey key(registry);
+  ASSERT_EQ(key.Open(RegRoot::LocalMachine, kKey, RegAccess::QueryValue), RegResult::Ok);
+  const RemovalValues zero = ReadRemovalValues(registry, key.handle());
+  EXPECT_EQ(zero.interval, 0u);
+  EXPECT_TRUE(zero.intervalStored);
+}
+
+TEST_F(StoreTest, LockIsOneOrNoValueAtAll) {
+  RegKey key(registry);
+  ASSERT_EQ(key.Create(RegRoot::LocalMachine, kKey), RegResult::Ok);
+  EXPECT_TRUE(WriteLockValue(registry, key.handle(), false));  // nothing there: already so
+  EXPECT_TRUE(registry.ValueNames(RegRoot::LocalMachine, kKey).empty());
+  ASSERT_TRUE(WriteLockValue(registry, key.handle(), true));
+  FakeRegistry::Value value;
+  ASSERT_TRUE(registry.GetValue(kKey, names::kLock, &value));
+  EXPECT_EQ(value.type, regtype::kDword);
+  EXPECT_EQ(value.bytes, (Bytes{1, 0, 0, 0}));
+  ASSERT_TRUE(WriteLockValue(registry, key.handle(), false));
+  EXPECT_FALSE(registry.GetValue(kKey, names::kLock, &value));
+}
+
+TEST(SoundKey, WrittenAsTheLogonComponentReadsItAndReadBack) {
+  FakeRegistry registry;
+  const std::u16string file = u"C:\\Windows\\Media\\chimes.wav";
+  ASSERT_TRUE(WriteSoundValues(registry, 2, file.c_str(), 1));
+  FakeRegistry::Value flag, stored, sync;
+  ASSERT_TRUE(registry.GetValue(names::kSoundKey, names::kSoundFlag, &flag));
+  ASSERT_TRUE(registry.GetValue(names::kSoundKey, names::kSoundFile, &stored));
+  ASSERT_TRUE(registry.GetValue(names::kSoundKey, names::kSoundSync, &sync));
+  EXPECT_EQ(flag.bytes, (Bytes{2, 0, 0, 0}));
+  EXPECT_EQ(flag.type, regtype::kDword);
+  EXPECT_EQ(stored.bytes, Units(file));  // no terminator
+  EXPECT_EQ(stored.type, regtype::kSz);
+  EXPECT_EQ(sync.bytes, (Bytes{1, 0, 0, 0}));
+  SoundValues values;
+  ASSERT_TRUE(ReadSoundValues(registry, values));
+  EXPECT_EQ(values.flag, 2u);
+  EXPECT_EQ(std::u16string(values.file), file);
+  EXPECT_EQ(values.sync, 1u);
+  EXPECT_EQ(registry.OpenHandleCount(), 0u);
+
+  // A file over 259 units is cut to them; short numbers are their bytes.
+  const std::u16string longFile(kTextSize + 5, u'f');
+  ASSERT_TRUE(WriteSoundValues(registry, 1, longFile.c_str(), 0));
+  ASSERT_TRUE(registry.GetValue(names::kSoundKey, names::kSoundFile, &stored));
+  EXPECT_EQ(stored.bytes.size(), 2u * (kTextSize - 1));
+  registry.SetRaw(names::kSoundKey, names::kSoundFlag, regtype::kBinary, {2});
+  registry.SetString(names::kSoundKey, names::kSoundFile, std::u16string(kTextSize, u'g'));
+  ASSERT_TRUE(ReadSoundValues(registry, values));
+  EXPECT_EQ(values.flag, 2u);
+  EXPECT_EQ(values.file[0], 0);  // 260 units: too long for the field
+
+  FakeRegistry empty;
+  EXPECT_FALSE(ReadSoundValues(empty, values));
+  EXPECT_EQ(values.flag, 0u);
 }
 
 TEST(RecordPaths, AreTheRecordsKeyAndTheRecordKeyInHex) {
