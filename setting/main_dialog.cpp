@@ -145,7 +145,7 @@ void MainDialog::StartOrStopRead(DialogView& view) {
   }
   view.SetText(IDC_DESCRIPTION, u"");
   ReadSoundSettings(program_, state.sound);
-  if (PollCard(state.card) != 0) {
+  if (PollCard(state.card)) {
     if (IsUnusableCardKind(state.card.cardKind)) {
       RefuseCard(program_, view);
     } else {
@@ -194,7 +194,7 @@ bool MainDialog::OnCommand(DialogView& view, int id, int code) {
 void MainDialog::OnTimer(DialogView& view, int timerId) {
   if (timerId != kReadTimer) return;
   SettingState& state = program_.state;
-  if (PollCard(state.card) == 0) return;
+  if (!PollCard(state.card)) return;
   view.KillTimer(kReadTimer);
   state.reading = false;
   if (IsUnusableCardKind(state.card.cardKind)) {

@@ -112,14 +112,11 @@ void LookUpRecord(SettingProgram& program, DialogView& view) {
     view.SetText(IDC_DESCRIPTION, u"");
   }
 
-  state.stored.type = static_cast<int32_t>(
-      ReadDwordValue(program.ports.registry, key.handle(), names::kType, kNoRemovalAction));
-  state.stored.interval = static_cast<int32_t>(
-      ReadDwordValue(program.ports.registry, key.handle(), names::kInterval, kDefaultInterval));
-  // Read as "type" and "interval" are: any 4 bytes count, whatever the value
-  // type; only 1 is a lock, and only beside type 0 (IsLockAction).
-  state.stored.lock =
-      ReadDwordValue(program.ports.registry, key.handle(), names::kLock, 0) == kLockValue;
+  const RemovalValues removal = ReadRemovalValues(program.ports.registry, key.handle());
+  state.stored.type = static_cast<int32_t>(removal.type);
+  state.stored.interval = static_cast<int32_t>(removal.interval);
+  // Only 1 is a lock, and only beside type 0 (IsLockAction).
+  state.stored.lock = removal.lock == kLockValue;
 }
 
 Message WriteLoginRecord(SettingProgram& program, const char16_t* user,

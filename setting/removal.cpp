@@ -60,14 +60,6 @@ bool RemoveAutostart(SettingProgram& program, RegKeyHandle runKey) {
   return r == RegResult::Ok || r == RegResult::NotFound;
 }
 
-// "lock" as the choice wants it: 1, or no value at all. A value already
-// gone (removed by hand) is the wanted state.
-bool WriteLock(RegistryPort& registry, RegKeyHandle key, bool lock) {
-  if (lock) return WriteDwordValue(registry, key, names::kLock, kLockValue) == RegResult::Ok;
-  const RegResult r = registry.DeleteValue(key, names::kLock);
-  return r == RegResult::Ok || r == RegResult::NotFound;
-}
-
 }  // namespace
 
 bool IsLockAction(const RemovalSettings& settings) {
@@ -186,7 +178,7 @@ StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKe
       WriteNumber(registry, recordKey, names::kType, choice.type) != RegResult::Ok) {
     return StoreOutcome::Failed;
   }
-  if (lockChanged && !WriteLock(registry, recordKey, choice.lock)) {
+  if (lockChanged && !WriteLockValue(registry, recordKey, choice.lock)) {
     // "type" and "lock" are one action: the stored settings stay as they
     // were, so that a retry writes both again and then the autostart value.
     // Already off in the record, though: a running checker must not act on

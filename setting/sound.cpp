@@ -4,31 +4,19 @@
 #include "setting/resource.h"
 #include "setting/string_table.h"
 #include "store/registry_store.h"
-#include "store/shared_names.h"
 #include "store/sound_path.h"
 
 namespace orvane {
 
 namespace {
 
-constexpr int kMaxFileLength = kTextSize - 1;
+constexpr int kMaxFileLength = static_cast<int>(kMaxSoundFileLength);
 constexpr int kSelectionChanged = 1;  // CBN_SELCHANGE
 // A path that is missing, not allowed or too long for the field.
 constexpr Message kFileRefused{IDS_SOUND_FILE_MISSING, mb::kIconError};
 
 
 bool IsPlayingMode(int32_t mode) { return mode == 1 || mode == 2; }
-
-// A number of the sound key: up to 4 bytes, whatever the stored type; 0
-// when it cannot be read.
-int32_t ReadNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name) {
-  return static_cast<int32_t>(ReadShortNumberValue(registry, key, name, 0));
-}
-
-RegResult WriteNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                      int32_t number) {
-  return WriteDwordValue(registry, key, name, static_cast<uint32_t>(number));
-}
 
 bool EqualsWavIgnoringCase(const char16_t* text) {
   // One unit past the word: a longer extension is no match.
@@ -38,34 +26,20 @@ bool EqualsWavIgnoringCase(const char16_t* text) {
 }  // namespace
 
 bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings) {
-  settings = SoundSettings{};
-  RegistryPort& registry = program.ports.registry;
-  RegKey key(registry);
-  if (key.Open(RegRoot::LocalMachine, names::kSoundKey, RegAccess::QueryValue) != RegResult::Ok)
-    return false;
-  // Empty when it cannot be read or holds more than 259 characters; a
-  // terminator that some writer stored is accepted.
-  ReadTextValue(registry, key.handle(), names::kSoundFile, settings.file, kTextSize);
-  settings.flag = ReadNumber(registry, key.handle(), names::kSoundFlag);
-  settings.sync = ReadNumber(registry, key.handle(), names::kSoundSync);
-  return true;
+  SoundValues values;
+  const bool opened = ReadSoundValues(program.ports.registry, values);
+  settings.flag = static_cast<int32_t>(values.flag);
+  BoundedCopy(settings.file, kTextSize, values.file);
+  settings.sync = static_cast<int32_t>(values.sync);
+  return opened;
 }
 
 Message WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file,
                            int32_t wait) {
-  RegistryPort& registry = program.ports.registry;
-  // The characters only: the logon component ends the text itself.
-  const std::size_t length = BoundedLength(file, kMaxFileLength);
-  int result = IDS_SOUND_WRITE_FAILED;
-  RegKey key(registry);
-  if (key.Create(RegRoot::LocalMachine, names::kSoundKey) == RegResult::Ok &&
-      WriteNumber(registry, key.handle(), names::kSoundFlag, mode) == RegResult::Ok &&
-      WriteExactTextValue(registry, key.handle(), names::kSoundFile, file, length) ==
-          RegResult::Ok &&
-      WriteNumber(registry, key.handle(), names::kSoundSync, wait) == RegResult::Ok) {
-    result = IDS_SOUND_WRITTEN;
-  }
-  key.Close();
+  const int result = WriteSoundValues(program.ports.registry, static_cast<uint32_t>(mode), file,
+                                      static_cast<uint32_t>(wait))
+                         ? IDS_SOUND_WRITTEN
+                         : IDS_SOUND_WRITE_FAILED;
   if (result == IDS_SOUND_WRITTEN) {
     AuditSoundSaved(program, mode, file, wait);
   } else {
