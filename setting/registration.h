@@ -30,16 +30,18 @@ void RegisterCommand(SettingProgram& program, DialogView& view);
 
 // The registration proper: "data" and "comment" of the shown card's record,
 // then the removal settings that changed; audits what it wrote or failed to
-// write. Leads to 136 on success, 176 when an action was written but its
-// autostart could not be registered; 137 when a write failed (what was
-// written stays), 174 or 175 when the input does not fit the record
-// (nothing written).
+// write. Leads to IDS_WRITTEN on success, IDS_NO_AUTOSTART when an action
+// was written but its autostart could not be registered; IDS_WRITE_FAILED
+// when a write failed (what was written stays), IDS_LOGIN_TOO_LONG or
+// IDS_DESCRIPTION_TOO_LONG when the input does not fit the record (nothing
+// written).
 Message WriteLoginRecord(SettingProgram& program, const char16_t* user,
                          const char16_t* password, const char16_t* target,
                          const char16_t* description);
 // The update without password, of a record whose "data" the register
-// command found: 168, 173 or 176 when something was written, else the
-// message that says why not.
+// command found: IDS_REMOVAL_UPDATED, IDS_DESCRIPTION_UPDATED or
+// IDS_NO_AUTOSTART when something was written, else the message that says
+// why not.
 Message UpdateRecordSettings(SettingProgram& program, DialogView& view);
 enum class DescriptionUpdate {
   Unchanged,  // the field says what is remembered: nothing written

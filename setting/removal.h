@@ -30,11 +30,11 @@ int32_t ReadInterval(DialogView& view);
 // Fills state.choice from the controls; false when the action list has no
 // entry of its own selected (nothing was chosen).
 bool ReadRemovalChoice(SettingProgram& program, DialogView& view);
-// An action chosen with an interval below 1 leads to message 170.
+// An action chosen with an interval below 1 leads to IDS_INTERVAL_TOO_SMALL.
 Message CheckIntervalRule(const SettingState& state);
 // None to go on: the action does not change, or the login user is the
 // account running the program (its logon name or Microsoft-account
-// principal); otherwise message 169.
+// principal); otherwise IDS_NOT_OWNER.
 Message CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser);
 enum class StoreOutcome {
   Failed,                  // a write or the Run value's deletion failed

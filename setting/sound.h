@@ -22,7 +22,7 @@ constexpr uint32_t kBrowseFlags = 0x100C;
 // when the key cannot be opened.
 bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings);
 // Writes "flag", "file" and "sync" in that order, stopping at the first
-// failure, and audits it; leads to 158 or 159.
+// failure, and audits it; leads to IDS_SOUND_WRITTEN or IDS_SOUND_WRITE_FAILED.
 Message WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file,
                            int32_t wait);
 // Plays the process-wide choice, asynchronously.
@@ -53,7 +53,7 @@ class SoundDialog : public DialogLogic {
   void Save(DialogView& view);
   void Browse(DialogView& view);
   // A chosen or dropped path into the field, the controls then following
-  // the selected mode; message 151 when the path is not allowed.
+  // the selected mode; IDS_SOUND_FILE_MISSING when the path is not allowed.
   Message TakeFile(DialogView& view, const char16_t* path);
 
   SettingProgram& program_;
