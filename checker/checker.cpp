@@ -22,7 +22,7 @@ namespace {
 // The ExitWindowsEx flags that may accompany EWX_LOGOFF (0) in a plain log
 // off: EWX_FORCE and EWX_FORCEIFHUNG.
 constexpr uint32_t kEwxForce = 0x4;
-constexpr uint32_t kEwxForceIfHung = 0x10;
+constexpr uint32_t kEwxForceIfHung = removal::kForceIfHung;
 
 // The removal action as the audit trail names it.
 void ActionText(const Checker& checker, char16_t (&out)[kAuditTextSize]) {
