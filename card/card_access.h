@@ -82,13 +82,14 @@ struct CardAccess {
 // Fills the reader table and sets the reader kind. The settings program's copy
 // returns at once while a reader kind is set, and reports to the view.
 void DiscoverReaders(CardAccess& access);
-// 1 when a card was read (or, settings program, refused: card kind 2 or 8), 0 for no card.
-int PollCard(CardAccess& access);
-// Loads the FeliCa library from the common program files folder; 1 when it is
-// loaded with all five entry points.
-int LoadFelicaLibrary(CardAccess& access);
-// One poll through the library; 1 when the identity is valid afterwards.
-int PollCardByLibrary(CardAccess& access);
+// True when a card was read (or, settings program, refused: card kind 2 or 8),
+// false for no card.
+bool PollCard(CardAccess& access);
+// Loads the FeliCa library from the common program files folder; true when
+// it is loaded with all five entry points.
+bool LoadFelicaLibrary(CardAccess& access);
+// One poll through the library; true when the identity is valid afterwards.
+bool PollCardByLibrary(CardAccess& access);
 
 // The reader label of the settings program's status texts: the display name of
 // the first entry with reader kind 2, "PaSoRi" otherwise.

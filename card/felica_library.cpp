@@ -45,7 +45,7 @@ void Wipe(unsigned char* data, std::size_t size) {
 
 }  // namespace
 
-int LoadFelicaLibrary(CardAccess& access) {
+bool LoadFelicaLibrary(CardAccess& access) {
   const FlavourPolicy& policy = PolicyOf(access);
   if (policy.reportsToView) {
     access.readerCount = 0;
@@ -56,33 +56,33 @@ int LoadFelicaLibrary(CardAccess& access) {
   }
 
   char16_t folder[kPathSize] = {};
-  if (!access.felica.CommonProgramFilesFolder(folder, kPathSize)) return 0;
+  if (!access.felica.CommonProgramFilesFolder(folder, kPathSize)) return false;
   folder[kPathSize - 1] = 0;
   char16_t path[kPathSize] = {};
-  if (!FormatLibraryPath(folder, path)) return 0;
-  if (!access.felica.Load(path)) return 0;
+  if (!FormatLibraryPath(folder, path)) return false;
+  if (!access.felica.Load(path)) return false;
 
   bool all = true;
   for (const char* name : kEntryPoints)
     if (!access.felica.Resolve(name)) all = false;
   // The module stays loaded even when an entry point is missing; it is simply
   // never called.
-  if (!all) return 0;
+  if (!all) return false;
   if (policy.reportsToView)
     access.libraryLoaded = true;
   else
     access.libraryUsable = true;
-  return 1;
+  return true;
 }
 
-int PollCardByLibrary(CardAccess& access) {
+bool PollCardByLibrary(CardAccess& access) {
   // Never call into a library whose entry points were not all found.
-  if (!access.libraryUsable) return 0;
+  if (!access.libraryUsable) return false;
   FelicaPort& felica = access.felica;
-  if (!felica.InitializeLibrary()) return 0;
+  if (!felica.InitializeLibrary()) return false;
   if (!felica.OpenReaderWriterAuto()) {
     felica.DisposeLibrary();
-    return 0;
+    return false;
   }
 
   const unsigned char systemCode[2] = {0xFF, 0xFF};  // any system
@@ -97,11 +97,11 @@ int PollCardByLibrary(CardAccess& access) {
   std::memcpy(access.identity.data() + 8, pmm, 8);
   Wipe(idm, sizeof idm);
   Wipe(pmm, sizeof pmm);
-  int result = 0;
+  bool result = false;
   if (polled && numberOfCards > 0) {
     PlayRecognitionHook(access);
     if (IdentityIsValid(access.identity)) {
-      result = 1;
+      result = true;
       if (PolicyOf(access).recordsCardKind) access.cardKind = kCardKindFelica;
       access.lastReaderIndex = kReadByLibrary;
     }

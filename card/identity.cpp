@@ -1,14 +1,11 @@
 #include "card/identity.h"
 
-#include "store/shared_names.h"
 
 namespace orvane {
 
 // Part of the record contract with the logon component: never change it.
 const unsigned char kIdentityPermutation[kIdentitySize] = {
     7, 12, 1, 14, 9, 0, 11, 4, 15, 2, 6, 13, 3, 8, 10, 5};
-
-const char16_t* const kOrvaneKeyPath = names::kOrvaneKey;
 
 namespace {
 
@@ -89,16 +86,6 @@ void FormatRecordKey(uint32_t value, char16_t (&text)[kRecordKeyTextSize]) {
   } while (value != 0);
   for (int i = 0; i < n; ++i) text[i] = reversed[n - 1 - i];
   text[n] = 0;
-}
-
-void FormatRecordPath(uint32_t value, char16_t (&path)[kRecordPathSize]) {
-  int n = 0;
-  for (const char16_t* s = kOrvaneKeyPath; *s; ++s) path[n++] = *s;
-  path[n++] = u'\\';
-  char16_t key[kRecordKeyTextSize];
-  FormatRecordKey(value, key);
-  for (const char16_t* s = key; *s; ++s) path[n++] = *s;
-  path[n] = 0;
 }
 
 uint32_t ParseRecordKey(const char16_t* text) {

@@ -34,10 +34,6 @@ uint32_t RecordKeyValue(const CardIdentity& identity, CardIdentity& permuted);
 // "%x" of the value: at most 8 digits and a terminator.
 constexpr int kRecordKeyTextSize = 9;
 void FormatRecordKey(uint32_t value, char16_t (&text)[kRecordKeyTextSize]);
-// "SOFTWARE\Brindle\Orvane\%x": the card's record path under HKEY_LOCAL_MACHINE.
-constexpr int kRecordPathSize = 40;
-extern const char16_t* const kOrvaneKeyPath;  // "SOFTWARE\Brindle\Orvane"
-void FormatRecordPath(uint32_t value, char16_t (&path)[kRecordPathSize]);
 // Sub-key name back to its value (hexadecimal-like, stops at the first other
 // character after having multiplied by 16 for it).
 uint32_t ParseRecordKey(const char16_t* text);

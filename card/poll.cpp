@@ -159,11 +159,11 @@ Outcome PollReader(CardAccess& access, const FlavourPolicy& policy, int index) {
 
 }  // namespace
 
-int PollCard(CardAccess& access) {
+bool PollCard(CardAccess& access) {
   const FlavourPolicy& policy = PolicyOf(access);
   access.lastReaderIndex = kNoLastReader;
   if (access.readerKind == kNoReader && policy.discoversInPoll) DiscoverReaders(access);
-  if (access.readerKind == kNoReader) return access.libraryUsable ? PollCardByLibrary(access) : 0;
+  if (access.readerKind == kNoReader) return access.libraryUsable ? PollCardByLibrary(access) : false;
 
   const bool pasoriOnly = access.readerKind == kPasoriReader;
   const int first = pasoriOnly ? access.pasoriIndex : 0;
@@ -172,16 +172,16 @@ int PollCard(CardAccess& access) {
     switch (PollReader(access, policy, i)) {
       case Outcome::ReturnCard:
         access.lastReaderIndex = i;
-        return 1;
+        return true;
       case Outcome::ReturnByLibrary:
         return PollCardByLibrary(access);
       case Outcome::ReturnNoCard:
-        return 0;
+        return false;
       case Outcome::NextReader:
         break;
     }
   }
-  return 0;
+  return false;
 }
 
 }  // namespace orvane

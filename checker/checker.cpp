@@ -3,11 +3,10 @@
 #include "store/audit_events.h"
 #include "store/audit_text.h"
 #include "store/record_owner.h"
-#include "store/shared_names.h"
+#include "store/registry_store.h"
 #include "store/text_format.h"
 
 #include <cstdarg>
-#include <cstring>
 
 namespace orvane {
 
@@ -23,7 +22,7 @@ namespace {
 // The ExitWindowsEx flags that may accompany EWX_LOGOFF (0) in a plain log
 // off: EWX_FORCE and EWX_FORCEIFHUNG.
 constexpr uint32_t kEwxForce = 0x4;
-constexpr uint32_t kEwxForceIfHung = 0x10;
+constexpr uint32_t kEwxForceIfHung = removal::kForceIfHung;
 
 // The removal action as the audit trail names it.
 void ActionText(const Checker& checker, char16_t (&out)[kAuditTextSize]) {
@@ -59,14 +58,6 @@ void ReportRequest(Checker& checker, bool taken) {
 
 }  // namespace
 
-int FormatDebugText(char16_t* out, int capacity, const char16_t* format, ...) {
-  va_list args;
-  va_start(args, format);
-  int n = FormatTextV(out, capacity, format, args);
-  va_end(args);
-  return n;
-}
-
 void DebugLine(Checker& checker, const char16_t* format, ...) {
   va_list args;
   va_start(args, format);
@@ -75,33 +66,30 @@ void DebugLine(Checker& checker, const char16_t* format, ...) {
   checker.debug.Write(checker.debugLine);
 }
 
-int ReadCheckerRecord(Checker& checker) {
+bool ReadCheckerRecord(Checker& checker) {
   const CardIdentity& identity = checker.poller.Identity();
   CardIdentity permuted;
   char16_t path[kRecordPathSize];
   FormatRecordPath(RecordKeyValue(identity, permuted), path);
 
   RegKey key(checker.registry);
-  if (key.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) != RegResult::Ok) return 0;
+  if (key.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) != RegResult::Ok) return false;
 
   // The same limit as the settings program: every record it writes is read.
-  int haveData = 0;
+  bool haveData = false;
   {
     LoginStrings strings;
     if (ReadLoginData(checker.registry, key.handle(), identity, permuted, kMaxLoginData,
                       strings) == LoginDataResult::Ok) {
-      std::memcpy(checker.recordUser, strings.user, sizeof checker.recordUser);
-      checker.recordUser[kTextSize - 1] = 0;
-      haveData = 1;
+      BoundedCopy(checker.recordUser, kTextSize, strings.user);
+      haveData = true;
     }
   }
-  checker.removalType = ReadDwordValue(checker.registry, key.handle(), names::kType, kNoRemovalAction);
-  // A missing "lock" reads as 0: no lock.
-  checker.lockOnRemoval =
-      IsLockRecord(checker.removalType, ReadDwordValue(checker.registry, key.handle(), names::kLock, 0));
-  uint32_t interval = ReadDwordValue(checker.registry, key.handle(), names::kInterval, kDefaultInterval);
-  checker.intervalSeconds = interval;
-  checker.periodMs = PeriodFromInterval(interval);
+  const RemovalValues removal = ReadRemovalValues(checker.registry, key.handle());
+  checker.removalType = removal.type;
+  checker.lockOnRemoval = IsLockRecord(removal.type, removal.lock);
+  checker.intervalSeconds = removal.interval;
+  checker.periodMs = PeriodFromInterval(removal.interval);
   return haveData;
 }
 
@@ -112,7 +100,7 @@ uint32_t PeriodFromInterval(uint32_t interval) {
   return ms > kMaxPeriodMs ? kMaxPeriodMs : static_cast<uint32_t>(ms);
 }
 
-int StartWatch(Checker& checker) {
+bool StartWatch(Checker& checker) {
   checker.armed = false;
   checker.lockedWhileAway = false;
   checker.poller.Prepare();
@@ -126,22 +114,22 @@ int StartWatch(Checker& checker) {
   }
   if (found == 0) {
     DebugLine(checker, kLineNoCard);
-    return 0;
+    return false;
   }
-  if (ReadCheckerRecord(checker) == 0) {
+  if (!ReadCheckerRecord(checker)) {
     DebugLine(checker, kLineNoRegistryData);
-    return 0;
+    return false;
   }
   if (checker.removalType == kNoRemovalAction || checker.periodMs == 0) {
     DebugLine(checker, kLineNoShutdownData);
-    return 0;
+    return false;
   }
   if (!IsLoggedOnUser(checker.system, checker.recordUser)) {
     DebugLine(checker, kLineOtherUser);
-    return 0;
+    return false;
   }
   checker.saved = checker.poller.Identity();
-  if (!checker.window.Create(checker.periodMs)) return 0;
+  if (!checker.window.Create(checker.periodMs)) return false;
   checker.armed = true;
   {
     CardIdentity permuted;
@@ -157,7 +145,7 @@ int StartWatch(Checker& checker) {
   FormatSeconds(checker.intervalSeconds, interval);
   events::Report(checker.events, events::kCheckerArmed,
                  {checker.account, checker.recordKey, action, interval});
-  return 1;
+  return true;
 }
 
 

@@ -117,17 +117,17 @@ struct Checker {
   char16_t debugLine[kDebugLineSize] = {};
 };
 
-// 1 when the watch is armed and its window exists, 0 otherwise (one debug
+// True when the watch is armed and its window exists, false otherwise (one debug
 // line says why, except when the window could not be created). While no
 // service or no usable reader answers, polls again once a second for up to
 // kReaderRetries seconds before deciding "no card".
-int StartWatch(Checker& checker);
+bool StartWatch(Checker& checker);
 // Timer period for a record's interval in seconds: interval x 1000 without
 // wrapping, at most kMaxPeriodMs; 0 stays 0 (no watch).
 uint32_t PeriodFromInterval(uint32_t interval);
 // Reads removal type, lock, check period and record user of the polled
-// card's record; 1 when "data" was read and decoded.
-int ReadCheckerRecord(Checker& checker);
+// card's record; true when "data" was read and decoded.
+bool ReadCheckerRecord(Checker& checker);
 // One timer tick: the saved card still there; or, for a lock record, "lock\n"
 // and LockWorkstation once per removal (again at the next tick if the lock
 // failed); or "shutdown\n" and EndSession at every tick.
@@ -139,12 +139,9 @@ void EndSession(Checker& checker);
 // EWX_FORCE or EWX_FORCEIFHUNG besides).
 bool NeedsShutdownPrivilege(uint32_t flags);
 
-// Formats into the checker's debug line buffer and writes it out. Knows %s
-// (const char16_t*), %d, %u, %x and %%; the result is cut to fit the buffer.
+// Formats into the checker's debug line buffer (as FormatText does) and
+// writes it out; the result is cut to fit the buffer.
 void DebugLine(Checker& checker, const char16_t* format, ...);
-// The formatter itself: always zero-terminates when capacity > 0; returns
-// the length written.
-int FormatDebugText(char16_t* out, int capacity, const char16_t* format, ...);
 
 }  // namespace orvane
 

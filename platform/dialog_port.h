@@ -1,6 +1,10 @@
 // A dialog as the settings program's logic sees it: its controls by id, its
 // timers, and its end. The Win32 host implements it on a real dialog; tests
 // use an in-memory view. Control ids are the resource ids of the dialog.
+//
+// Every id the logic passes is a control of the dialog's template. Asking
+// for one the template lacks is a programming error, not a state to handle:
+// the host fails loudly instead of doing nothing.
 #ifndef ORVANE_PLATFORM_DIALOG_PORT_H
 #define ORVANE_PLATFORM_DIALOG_PORT_H
 
@@ -22,12 +26,9 @@ class DialogView {
  public:
   virtual ~DialogView() = default;
 
-  // False when the dialog has no control with this id.
-  virtual bool HasControl(int id) = 0;
   virtual void SetText(int id, const char16_t* text) = 0;
-  // Copies at most capacity - 1 code units and always terminates; false (and
-  // an empty text) when the control is missing.
-  virtual bool GetText(int id, char16_t* out, int capacity) = 0;
+  // Copies at most capacity - 1 code units and always terminates.
+  virtual void GetText(int id, char16_t* out, int capacity) = 0;
   virtual void Enable(int id, bool enabled) = 0;
   virtual void SetCheck(int id, bool checked) = 0;
   virtual bool IsChecked(int id) = 0;

@@ -15,7 +15,7 @@ namespace {
 void Account(SettingProgram& program, char16_t (&out)[kTextSize]) {
   if (!program.ports.account.UserName(out, kTextSize)) out[0] = 0;
   out[kTextSize - 1] = 0;
-  if (out[0] == 0) CopyText(out, kTextSize, u"(unknown account)");
+  if (out[0] == 0) BoundedCopy(out, kTextSize, u"(unknown account)");
 }
 
 void ShownRecordKey(SettingProgram& program, char16_t (&out)[kRecordKeyTextSize]) {
@@ -35,8 +35,8 @@ const char16_t* CardKindName(int kind) {
 
 void Interval(int32_t type, int32_t interval, char16_t (&out)[kAuditTextSize]) {
   // Without an action the interval means nothing to anyone reading the log.
-  if (type == -1) {
-    CopyText(out, kAuditTextSize, u"-");
+  if (static_cast<uint32_t>(type) == kNoRemovalAction) {
+    BoundedCopy(out, kAuditTextSize, u"-");
     return;
   }
   FormatSeconds(static_cast<uint32_t>(interval), out);

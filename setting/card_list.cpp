@@ -5,6 +5,7 @@
 #include "setting/audit.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
+#include "store/registry_store.h"
 #include "store/shared_names.h"
 #include "store/text_format.h"
 
@@ -15,13 +16,6 @@ namespace {
 constexpr int kSubKeyNameSize = 260;
 // Two column texts of up to 259 units, IDS_DELETE_QUESTION and the punctuation.
 constexpr int kQuestionSize = 3 * kTextSize + 8;
-
-std::u16string RecordPath(const std::u16string& recordKey) {
-  std::u16string path(names::kOrvaneKey);
-  path += u'\\';
-  path += recordKey;
-  return path;
-}
 
 // u of the column widths: (client - 2 edges - scroll bar) / 5, truncated
 // toward zero. A list narrower than its frame gives no width at all rather
@@ -80,10 +74,10 @@ void CardListDialog::FillCardList(DialogView& view) {
     name[kSubKeyNameSize - 1] = 0;
     if (length < kSubKeyNameSize) name[length] = 0;
 
+    char16_t path[kSubKeyPathSize];
+    if (!FormatSubKeyPath(name, path)) continue;
     RegKey record(registry);
-    if (record.Open(RegRoot::LocalMachine, RecordPath(name).c_str(), RegAccess::QueryValue) !=
-        RegResult::Ok)
-      continue;
+    if (record.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) != RegResult::Ok) continue;
     RecordComment comment;
     if (!ReadComment(registry, record.handle(), comment)) continue;
 
@@ -130,8 +124,10 @@ void CardListDialog::DeleteSelectedCard(DialogView& view) {
   FormatText(question, kQuestionSize, u"\"%s %s\"\r\n%s", time, description, message);
   if (ShowMessageText(program_, &view, question, mb::kYesNo) != mb::kAnswerYes) return;
 
-  if (program_.ports.registry.DeleteKey(RegRoot::LocalMachine, RecordPath(*key).c_str()) !=
-      RegResult::Ok) {
+  char16_t path[kSubKeyPathSize];
+  // A row's key is a name enumeration gave, never longer than a path takes.
+  if (!FormatSubKeyPath(key->c_str(), path) ||
+      program_.ports.registry.DeleteKey(RegRoot::LocalMachine, path) != RegResult::Ok) {
     AuditWriteFailure(program_, IDS_DELETE_FAILED);
     LoadText(program_, IDS_DELETE_FAILED, message);
     ShowMessageText(program_, &view, message, mb::kOk);

@@ -49,8 +49,8 @@ void ReadAccountNames(SettingProgram& program, char16_t (&target)[kTextSize]) {
   account.principal[kTextSize - 1] = 0;
   account.provider[kTextSize - 1] = 0;
   if (!account.hasPrincipal || account.principal[0] == 0 || !account.hasProvider) return;
-  CopyText(target, kTextSize, account.provider);
-  CopyText(state.currentUser, kTextSize, account.principal);
+  BoundedCopy(target, kTextSize, account.provider);
+  BoundedCopy(state.currentUser, kTextSize, account.principal);
 }
 
 void ResetReadStatus(SettingProgram& program, DialogView& view) {
@@ -139,13 +139,13 @@ void MainDialog::StartOrStopRead(DialogView& view) {
   if (state.reading) {
     view.KillTimer(kReadTimer);
     ShowCardState(program_, view, false);
-    state.reading = 0;
+    state.reading = false;
     ResetReadStatus(program_, view);
     return;
   }
   view.SetText(IDC_DESCRIPTION, u"");
   ReadSoundSettings(program_, state.sound);
-  if (PollCard(state.card) != 0) {
+  if (PollCard(state.card)) {
     if (IsUnusableCardKind(state.card.cardKind)) {
       RefuseCard(program_, view);
     } else {
@@ -154,7 +154,7 @@ void MainDialog::StartOrStopRead(DialogView& view) {
     return;
   }
   ShowCardState(program_, view, false);
-  state.reading = 1;
+  state.reading = true;
   view.SetTimer(kReadTimer, kReadPeriodMs);
   char16_t text[kTextSize];
   FormatReaderText(program_, IDS_READING, text);
@@ -194,9 +194,9 @@ bool MainDialog::OnCommand(DialogView& view, int id, int code) {
 void MainDialog::OnTimer(DialogView& view, int timerId) {
   if (timerId != kReadTimer) return;
   SettingState& state = program_.state;
-  if (PollCard(state.card) == 0) return;
+  if (!PollCard(state.card)) return;
   view.KillTimer(kReadTimer);
-  state.reading = 0;
+  state.reading = false;
   if (IsUnusableCardKind(state.card.cardKind)) {
     RefuseCard(program_, view);
     return;

@@ -4,6 +4,7 @@
 #define ORVANE_SETTING_REGISTRATION_H
 
 #include "setting/setting.h"
+#include "store/secure_wipe.h"
 
 namespace orvane {
 
@@ -28,19 +29,29 @@ void LookUpRecord(SettingProgram& program, DialogView& view);
 void RegisterCommand(SettingProgram& program, DialogView& view);
 
 // The registration proper: "data" and "comment" of the shown card's record,
-// then the removal settings that changed. Shows and returns 136 on success,
-// 176 when an action was written but its autostart could not be registered;
-// 137 when a write failed (what was written stays), 174 or 175 when the
-// input does not fit the record (nothing written).
-int WriteLoginRecord(SettingProgram& program, const char16_t* user, const char16_t* password,
-                     const char16_t* target, const char16_t* description);
+// then the removal settings that changed; audits what it wrote or failed to
+// write. Leads to IDS_WRITTEN on success, IDS_NO_AUTOSTART when an action
+// was written but its autostart could not be registered; IDS_WRITE_FAILED
+// when a write failed (what was written stays), IDS_LOGIN_TOO_LONG or
+// IDS_DESCRIPTION_TOO_LONG when the input does not fit the record (nothing
+// written).
+Message WriteLoginRecord(SettingProgram& program, const char16_t* user,
+                         const char16_t* password, const char16_t* target,
+                         const char16_t* description);
 // The update without password, of a record whose "data" the register
-// command found; 1 after message 168, 173 or 176, else 0.
-int UpdateRecordSettings(SettingProgram& program, DialogView& view);
+// command found: IDS_REMOVAL_UPDATED, IDS_DESCRIPTION_UPDATED or
+// IDS_NO_AUTOSTART when something was written, else the message that says
+// why not.
+Message UpdateRecordSettings(SettingProgram& program, DialogView& view);
+enum class DescriptionUpdate {
+  Unchanged,  // the field says what is remembered: nothing written
+  Written,
+  Failed,  // the remembered description then stays as it was
+};
 // Writes "comment" anew when the description field differs from the
-// remembered description: 1 when written, 0 when unchanged, -1 when the
-// write failed (the remembered description then stays as it was).
-int UpdateDescription(SettingProgram& program, DialogView& view, RegKeyHandle recordKey);
+// remembered description.
+DescriptionUpdate UpdateDescription(SettingProgram& program, DialogView& view,
+                                    RegKeyHandle recordKey);
 
 }  // namespace orvane
 

@@ -7,6 +7,8 @@
 #include "setting/resource.h"
 #include "setting/string_table.h"
 #include "store/record_owner.h"
+#include "store/registry_store.h"
+#include "store/removal_type.h"
 #include "store/shared_names.h"
 #include "store/text_format.h"
 
@@ -16,26 +18,24 @@ namespace {
 
 constexpr uint32_t kSignOutMajor = 10;
 constexpr uint32_t kSignOutBuild = 22000;
-constexpr int32_t kForceIfHung = 0x10;
-constexpr int32_t kNoAction = -1;
 constexpr int kActionCount = 4;  // log off (sign out), shut down, reboot, lock
 constexpr int kLockEntry = 3;
 
 // White space as the C library's text-to-integer conversion skips it.
 bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
-RegResult WriteDword(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                     int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(v & 0xFF),
-                                  static_cast<unsigned char>((v >> 8) & 0xFF),
-                                  static_cast<unsigned char>((v >> 16) & 0xFF),
-                                  static_cast<unsigned char>((v >> 24) & 0xFF)};
-  return registry.SetValue(key, name, regtype::kDword, bytes, sizeof bytes);
+// The removal settings' numbers as the record stores them.
+RegResult WriteNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
+                      int32_t value) {
+  return WriteDwordValue(registry, key, name, static_cast<uint32_t>(value));
+}
+
+bool HasAction(const RemovalSettings& settings) {
+  return static_cast<uint32_t>(settings.type) != kNoRemovalAction;
 }
 
 // The autostart value: OrvaneChecker.exe beside this program, in double
-// quotes, REG_SZ with two bytes per character. Unquoted, a folder name with a
+// quotes, REG_SZ with its terminator. Unquoted, a folder name with a
 // space would let an earlier component (C:\Program.exe) run at every logon in
 // the checker's place. False when the quoted path does not fit in 260
 // characters (nothing is written then) or the write fails. quoted receives
@@ -47,17 +47,9 @@ bool WriteRunValue(SettingProgram& program, RegKeyHandle runKey,
   quoted[0] = 0;
   if (!PathBesideProgram(program, names::kCheckerExe, path, kTextSize - kQuotes)) return false;
   FormatText(quoted, kTextSize, u"\"%s\"", path);
-  // The count leaves the terminator out, but the zero after the path lets the
-  // registry store it all the same (RegSetValueExW counts it in): Windows
-  // itself reads this value at logon, and a terminated text is what it expects.
-  const std::size_t length = TextLength(quoted);
-  unsigned char bytes[2 * kTextSize + 2] = {};
-  for (std::size_t i = 0; i < length; ++i) {
-    bytes[2 * i] = static_cast<unsigned char>(quoted[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<unsigned char>(quoted[i] >> 8);
-  }
-  return program.ports.registry.SetValue(runKey, names::kRunValue, regtype::kSz, bytes,
-                                         static_cast<uint32_t>(2 * length)) == RegResult::Ok;
+  // Windows itself reads this value at logon: a terminated text is what it expects.
+  return WriteTerminatedTextValue(program.ports.registry, runKey, names::kRunValue, quoted) ==
+         RegResult::Ok;
 }
 
 // Switching the action off: the autostart value goes. A value that is not
@@ -65,14 +57,6 @@ bool WriteRunValue(SettingProgram& program, RegKeyHandle runKey,
 // wanted state; false for any other failure to delete it.
 bool RemoveAutostart(SettingProgram& program, RegKeyHandle runKey) {
   const RegResult r = program.ports.registry.DeleteValue(runKey, names::kRunValue);
-  return r == RegResult::Ok || r == RegResult::NotFound;
-}
-
-// "lock" as the choice wants it: 1, or no value at all. A value already
-// gone (removed by hand) is the wanted state.
-bool WriteLock(RegistryPort& registry, RegKeyHandle key, bool lock) {
-  if (lock) return WriteDword(registry, key, names::kLock, kLockValue) == RegResult::Ok;
-  const RegResult r = registry.DeleteValue(key, names::kLock);
   return r == RegResult::Ok || r == RegResult::NotFound;
 }
 
@@ -125,7 +109,7 @@ void ShowInterval(DialogView& view, int32_t seconds) {
 
 int32_t ReadInterval(DialogView& view) {
   char16_t text[kTextSize];
-  if (!view.GetText(IDC_INTERVAL, text, kTextSize)) return 0;
+  view.GetText(IDC_INTERVAL, text, kTextSize);
   text[kTextSize - 1] = 0;
   const char16_t* p = text;
   while (IsSpace(*p)) ++p;
@@ -143,47 +127,41 @@ int32_t ReadInterval(DialogView& view) {
   return static_cast<int32_t>(value);
 }
 
-int ReadRemovalChoice(SettingProgram& program, DialogView& view) {
-  if (!view.HasControl(IDC_REMOVAL_ON)) return 0;
+bool ReadRemovalChoice(SettingProgram& program, DialogView& view) {
   RemovalSettings& choice = program.state.choice;
   if (!view.IsChecked(IDC_REMOVAL_ON)) {
     choice = RemovalSettings{};
-    return 1;
-  }
-  if (!view.HasControl(IDC_REMOVAL_ACTION) || !view.HasControl(IDC_FORCE) ||
-      !view.HasControl(IDC_INTERVAL)) {
-    return 0;
+    return true;
   }
   const int action = view.SelectedItem(IDC_REMOVAL_ACTION);
   // No entry selected would otherwise turn into an action nobody chose.
-  if (action < 0 || action >= kActionCount) return 0;
+  if (action < 0 || action >= kActionCount) return false;
   if (action == kLockEntry) {
     // A plain log off to every reader that does not know "lock"; never with
     // force, whatever the (disabled) box says.
-    choice.type = 0;
+    choice.type = static_cast<int32_t>(removal::kLogOff);
     choice.lock = true;
   } else {
-    choice.type = action | (view.IsChecked(IDC_FORCE) ? kForceIfHung : 0);
+    const uint32_t force = view.IsChecked(IDC_FORCE) ? removal::kForceIfHung : 0;
+    choice.type = static_cast<int32_t>(static_cast<uint32_t>(action) | force);
     choice.lock = false;
   }
   choice.interval = ReadInterval(view);
-  return 1;
+  return true;
 }
 
-bool CheckIntervalRule(SettingProgram& program) {
-  const RemovalSettings& choice = program.state.choice;
-  if (choice.type == kNoAction || choice.interval >= 1) return true;
-  ShowMessage(program, IDS_INTERVAL_TOO_SMALL, mb::kIconError);
-  return false;
+Message CheckIntervalRule(const SettingState& state) {
+  const RemovalSettings& choice = state.choice;
+  if (!HasAction(choice) || choice.interval >= 1) return {};
+  return {IDS_INTERVAL_TOO_SMALL, mb::kIconError};
 }
 
-int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
+Message CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser) {
   // Lock and log off share "type" but are different actions.
-  if (SameRemovalAction(program.state.choice, program.state.stored)) return 1;
+  if (SameRemovalAction(program.state.choice, program.state.stored)) return {};
   // The checker arms only for the same owner, so no action is set it would refuse.
-  if (IsLoggedOnUser(program.ports.account, loginUser)) return 1;
-  ShowMessage(program, IDS_NOT_OWNER, mb::kIconError);
-  return 0;
+  if (IsLoggedOnUser(program.ports.account, loginUser)) return {};
+  return {IDS_NOT_OWNER, mb::kIconError};
 }
 
 StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKey) {
@@ -195,12 +173,12 @@ StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKe
   // A "lock" left beside another type goes as well, so that a later switch
   // to log off cannot turn into a lock nobody chose.
   const bool lockChanged = choice.lock != stored.lock;
-  const bool switchingOff = choice.type == kNoAction;
+  const bool switchingOff = !HasAction(choice);
   if (typeChanged &&
-      WriteDword(registry, recordKey, names::kType, choice.type) != RegResult::Ok) {
+      WriteNumber(registry, recordKey, names::kType, choice.type) != RegResult::Ok) {
     return StoreOutcome::Failed;
   }
-  if (lockChanged && !WriteLock(registry, recordKey, choice.lock)) {
+  if (lockChanged && !WriteLockValue(registry, recordKey, choice.lock)) {
     // "type" and "lock" are one action: the stored settings stay as they
     // were, so that a retry writes both again and then the autostart value.
     // Already off in the record, though: a running checker must not act on
@@ -239,7 +217,7 @@ StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKe
     if (!done) return StoreOutcome::Failed;
   }
   if (choice.interval != stored.interval) {
-    if (WriteDword(registry, recordKey, names::kInterval, choice.interval) != RegResult::Ok) {
+    if (WriteNumber(registry, recordKey, names::kInterval, choice.interval) != RegResult::Ok) {
       return StoreOutcome::Failed;
     }
     stored.interval = choice.interval;
@@ -250,18 +228,19 @@ StoreOutcome StoreRemovalSettings(SettingProgram& program, RegKeyHandle recordKe
 void ShowRemovalSettings(SettingProgram& program, DialogView& view) {
   const RemovalSettings& stored = program.state.stored;
   view.Enable(IDC_REMOVAL_ON, true);
-  if (stored.type == -1) {
+  if (!HasAction(stored)) {
     view.SetCheck(IDC_REMOVAL_ON, false);
     EnableRemovalControls(view, false);
     return;
   }
+  const uint32_t type = static_cast<uint32_t>(stored.type);
   view.SetCheck(IDC_REMOVAL_ON, true);
-  view.SetCheck(IDC_FORCE, (stored.type & kForceIfHung) != 0);
-  const int32_t action = stored.type & ~kForceIfHung;
+  view.SetCheck(IDC_FORCE, IsForcedRemoval(type));
   if (IsLockAction(stored)) {
     view.SelectItem(IDC_REMOVAL_ACTION, kLockEntry);
-  } else if (action >= 0 && action <= 2) {
-    view.SelectItem(IDC_REMOVAL_ACTION, action);
+  } else if (IsWrittenRemovalType(type)) {
+    // Entries 0 to 2 are the actions in the order of their numbers.
+    view.SelectItem(IDC_REMOVAL_ACTION, static_cast<int>(RemovalAction(type)));
   }
   ShowInterval(view, stored.interval);
   EnableRemovalControls(view, true);

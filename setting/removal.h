@@ -26,17 +26,17 @@ constexpr int kComboSelectionChanged = 1;
 // The user picked another entry of IDC_REMOVAL_ACTION: the force box follows it.
 void RemovalActionChanged(DialogView& view);
 void ShowInterval(DialogView& view, int32_t seconds);
-// The interval field as the C library's text-to-integer conversion reads it;
-// 0 when the control is missing.
+// The interval field as the C library's text-to-integer conversion reads it.
 int32_t ReadInterval(DialogView& view);
-// Fills state.choice from the controls; 0 when one of them is missing.
-int ReadRemovalChoice(SettingProgram& program, DialogView& view);
-// An action chosen with an interval below 1: message 170, and false.
-bool CheckIntervalRule(SettingProgram& program);
-// 1 to go on: the action does not change, or the login user is the account
-// running the program (its logon name or Microsoft-account principal);
-// otherwise message 169 and 0.
-int CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser);
+// Fills state.choice from the controls; false when the action list has no
+// entry of its own selected (nothing was chosen).
+bool ReadRemovalChoice(SettingProgram& program, DialogView& view);
+// An action chosen with an interval below 1 leads to IDS_INTERVAL_TOO_SMALL.
+Message CheckIntervalRule(const SettingState& state);
+// None to go on: the action does not change, or the login user is the
+// account running the program (its logon name or Microsoft-account
+// principal); otherwise IDS_NOT_OWNER.
+Message CheckRemovalOwner(SettingProgram& program, const char16_t* loginUser);
 enum class StoreOutcome {
   Failed,                  // a write or the Run value's deletion failed
   Stored,                  // everything that changed is written

@@ -6,27 +6,6 @@
 
 namespace orvane {
 
-std::size_t TextLength(const char16_t* text, std::size_t capacity) {
-  std::size_t n = 0;
-  if (text == nullptr) return 0;
-  while (n < capacity && text[n] != 0) ++n;
-  return n;
-}
-
-void CopyText(char16_t* out, std::size_t capacity, const char16_t* text) {
-  if (capacity == 0) return;
-  std::size_t n = text == nullptr ? 0 : TextLength(text, capacity - 1);
-  for (std::size_t i = 0; i < n; ++i) out[i] = text[i];
-  out[n] = 0;
-}
-
-bool SameText(const char16_t* a, const char16_t* b) {
-  for (;; ++a, ++b) {
-    if (*a != *b) return false;
-    if (*a == 0) return true;
-  }
-}
-
 void LoadText(SettingProgram& program, int id, char16_t (&out)[kTextSize]) {
   if (!program.ports.strings.Load(id, out, kTextSize)) out[0] = 0;
   out[kTextSize - 1] = 0;
@@ -49,6 +28,10 @@ int ShowMessage(SettingProgram& program, int textId, uint32_t style) {
   return ShowMessageText(program, nullptr, text, style);
 }
 
+void ShowMessage(SettingProgram& program, const Message& message) {
+  if (message.Any()) ShowMessage(program, message.id, message.style);
+}
+
 void FormatReaderText(SettingProgram& program, int id, char16_t (&out)[kTextSize]) {
   char16_t format[kTextSize];
   LoadText(program, id, format);
@@ -66,7 +49,7 @@ bool PathBesideProgram(SettingProgram& program, const char16_t* name, char16_t* 
   std::size_t folder = length;
   while (folder > 0 && module[folder - 1] != u'\\') --folder;
   if (folder == 0) return false;
-  std::size_t nameLength = TextLength(name, capacity);
+  std::size_t nameLength = BoundedLength(name, capacity);
   if (folder + nameLength >= capacity) return false;
   for (std::size_t i = 0; i < folder; ++i) out[i] = module[i];
   for (std::size_t i = 0; i < nameLength; ++i) out[folder + i] = name[i];

@@ -17,6 +17,7 @@
 #include "platform/ui_port.h"
 #include "setting/registry_watch.h"
 #include "store/login_record.h"
+#include "store/text.h"
 
 namespace orvane {
 
@@ -59,12 +60,12 @@ struct SettingState {
       : card(Flavour::Setting, smartCard, felica) {}
 
   CardAccess card;                          // identity, card kind, readers, library
-  int reading = 0;                          // 1 while timer 1 polls
+  bool reading = false;                     // timer 1 polls
   char16_t currentUser[kTextSize] = {};     // logon name or Microsoft-account principal
   SoundSettings sound;                      // what PlayRecognitionSound plays
   RemovalSettings stored;                   // what the shown card's record holds
   RemovalSettings choice;                   // what the removal controls say
-  int recordOwner = 0;                      // the shown record names the current user
+  bool recordOwner = false;                 // the shown record names the current user
   char16_t rememberedDescription[kTextSize] = {};
 };
 
@@ -86,17 +87,21 @@ struct SettingProgram {
   }
 };
 
-// Text helpers over fixed buffers of code units.
-std::size_t TextLength(const char16_t* text, std::size_t capacity = kTextSize);
-// Copies at most capacity - 1 units and terminates.
-void CopyText(char16_t* out, std::size_t capacity, const char16_t* text);
-// Code unit by code unit, case counts.
-bool SameText(const char16_t* a, const char16_t* b);
+// What a check or a writer leads to: the message the command then shows
+// (string id and box style), or none. Checks and writers decide; only the
+// command that called them shows, once.
+struct Message {
+  int id = 0;  // 0: nothing to show
+  uint32_t style = 0;
+  bool Any() const { return id != 0; }
+};
 
 // String table entry id into out (260 units); empty when missing.
 void LoadText(SettingProgram& program, int id, char16_t (&out)[kTextSize]);
 // The message box of the program: caption IDS_CAPTION, text a string id, no owner.
 int ShowMessage(SettingProgram& program, int textId, uint32_t style);
+// The outcome's message, if it has one.
+void ShowMessage(SettingProgram& program, const Message& message);
 // The same with a text already made and an owner dialog (null for none).
 int ShowMessageText(SettingProgram& program, DialogView* owner, const char16_t* text,
                     uint32_t style);

@@ -3,107 +3,49 @@
 #include "setting/audit.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
-#include "store/shared_names.h"
+#include "store/registry_store.h"
 #include "store/sound_path.h"
 
 namespace orvane {
 
 namespace {
 
-constexpr int kMaxFileLength = kTextSize - 1;
+constexpr int kMaxFileLength = static_cast<int>(kMaxSoundFileLength);
 constexpr int kSelectionChanged = 1;  // CBN_SELCHANGE
+// A path that is missing, not allowed or too long for the field.
+constexpr Message kFileRefused{IDS_SOUND_FILE_MISSING, mb::kIconError};
 
 
 bool IsPlayingMode(int32_t mode) { return mode == 1 || mode == 2; }
 
-// Up to 4 bytes, low byte first; the stored type is not looked at, and a
-// shorter value is the number its bytes make.
-int32_t ReadNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name) {
-  unsigned char bytes[4] = {};
-  uint32_t size = sizeof bytes;
-  if (registry.QueryValue(key, name, nullptr, bytes, &size) != RegResult::Ok || size > sizeof bytes)
-    return 0;
-  uint32_t value = 0;
-  for (uint32_t i = 0; i < size; ++i) value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
-  return static_cast<int32_t>(value);
-}
-
-// "file" into out; empty when it cannot be read or holds more than 259
-// characters. A terminator that some writer stored is accepted.
-void ReadFile(RegistryPort& registry, RegKeyHandle key, char16_t (&out)[kTextSize]) {
-  out[0] = 0;
-  unsigned char bytes[2 * kTextSize];
-  uint32_t size = sizeof bytes;
-  if (registry.QueryValue(key, names::kSoundFile, nullptr, bytes, &size) != RegResult::Ok ||
-      size > sizeof bytes)
-    return;
-  const uint32_t units = size / 2;  // an odd last byte is no character
-  uint32_t length = 0;
-  while (length < units) {
-    const char16_t c = static_cast<char16_t>(bytes[2 * length] | (bytes[2 * length + 1] << 8));
-    if (c == 0) break;
-    if (length == kMaxFileLength) {  // too long for the field
-      out[0] = 0;
-      return;
-    }
-    out[length++] = c;
-  }
-  out[length] = 0;
-}
-
-RegResult WriteNumber(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                      int32_t number) {
-  const uint32_t v = static_cast<uint32_t>(number);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                  static_cast<unsigned char>(v >> 16),
-                                  static_cast<unsigned char>(v >> 24)};
-  return registry.SetValue(key, name, regtype::kDword, bytes, sizeof bytes);
-}
-
 bool EqualsWavIgnoringCase(const char16_t* text) {
-  static const char16_t kWav[] = u"wav";
-  for (int i = 0; i < 3; ++i) {
-    char16_t c = text[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    if (c != kWav[i]) return false;
-  }
-  return text[3] == 0;
+  // One unit past the word: a longer extension is no match.
+  return SameAsciiWordIgnoringCase(text, BoundedLength(text, 4), u"wav");
 }
 
 }  // namespace
 
 bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings) {
-  settings = SoundSettings{};
-  RegistryPort& registry = program.ports.registry;
-  RegKey key(registry);
-  if (key.Open(RegRoot::LocalMachine, names::kSoundKey, RegAccess::QueryValue) != RegResult::Ok)
-    return false;
-  ReadFile(registry, key.handle(), settings.file);
-  settings.flag = ReadNumber(registry, key.handle(), names::kSoundFlag);
-  settings.sync = ReadNumber(registry, key.handle(), names::kSoundSync);
-  return true;
+  SoundValues values;
+  const bool opened = ReadSoundValues(program.ports.registry, values);
+  settings.flag = static_cast<int32_t>(values.flag);
+  BoundedCopy(settings.file, kTextSize, values.file);
+  settings.sync = static_cast<int32_t>(values.sync);
+  return opened;
 }
 
-int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait) {
-  RegistryPort& registry = program.ports.registry;
-  // The characters only: the logon component ends the text itself.
-  const std::size_t length = TextLength(file, kMaxFileLength);
-  int result = IDS_SOUND_WRITE_FAILED;
-  RegKey key(registry);
-  if (key.Create(RegRoot::LocalMachine, names::kSoundKey) == RegResult::Ok &&
-      WriteNumber(registry, key.handle(), names::kSoundFlag, mode) == RegResult::Ok &&
-      SetTextValue(registry, key.handle(), names::kSoundFile, file, length) == RegResult::Ok &&
-      WriteNumber(registry, key.handle(), names::kSoundSync, wait) == RegResult::Ok) {
-    result = IDS_SOUND_WRITTEN;
-  }
-  key.Close();
+Message WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file,
+                           int32_t wait) {
+  const int result = WriteSoundValues(program.ports.registry, static_cast<uint32_t>(mode), file,
+                                      static_cast<uint32_t>(wait))
+                         ? IDS_SOUND_WRITTEN
+                         : IDS_SOUND_WRITE_FAILED;
   if (result == IDS_SOUND_WRITTEN) {
     AuditSoundSaved(program, mode, file, wait);
   } else {
     AuditWriteFailure(program, result);
   }
-  ShowMessage(program, result, mb::kOk);
-  return result;
+  return {result, mb::kOk};
 }
 
 void PlayRecognitionSound(SettingProgram& program) {
@@ -124,7 +66,7 @@ void UpdateSoundControls(DialogView& view, int index) {
 
 const char16_t* FileExtension(const char16_t* path) {
   if (path == nullptr) return u"";
-  const std::size_t length = TextLength(path, static_cast<std::size_t>(-1));
+  const std::size_t length = BoundedLength(path, static_cast<std::size_t>(-1));
   for (std::size_t i = length; i > 1; --i) {
     const char16_t c = path[i - 1];
     if (c == u'.') return path + i;
@@ -173,7 +115,7 @@ void SoundDialog::Save(DialogView& view) {
     view.GetText(IDC_SOUND_FILE, file, kTextSize + 1);
     file[kTextSize] = 0;
     if (file[0] == 0 || !SoundFileExists(program_, file)) {
-      ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
+      ShowMessage(program_, kFileRefused);
       return;
     }
     wait = view.IsChecked(IDC_SOUND_WAIT) ? 1 : 0;
@@ -182,11 +124,13 @@ void SoundDialog::Save(DialogView& view) {
     // written is "never", so the key says so too.
     mode = 0;
   }
-  if (WriteSoundSettings(program_, mode, file, wait) != IDS_SOUND_WRITTEN) return;
+  const Message written = WriteSoundSettings(program_, mode, file, wait);
+  ShowMessage(program_, written);
+  if (written.id != IDS_SOUND_WRITTEN) return;
   SoundSettings& sound = program_.state.sound;
   sound.flag = mode;
   sound.sync = wait;
-  CopyText(sound.file, kTextSize, file);
+  BoundedCopy(sound.file, kTextSize, file);
   view.Destroy();
 }
 
@@ -208,16 +152,14 @@ void SoundDialog::Browse(DialogView& view) {
   if (!program_.ports.files.ChooseOpenFile(view, filter, n, title, kBrowseFlags, chosen, kTextSize))
     return;
   chosen[kTextSize - 1] = 0;
-  TakeFile(view, chosen);
+  ShowMessage(program_, TakeFile(view, chosen));
 }
 
-void SoundDialog::TakeFile(DialogView& view, const char16_t* path) {
-  if (!IsAllowedSoundPath(path)) {
-    ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
-    return;
-  }
+Message SoundDialog::TakeFile(DialogView& view, const char16_t* path) {
+  if (!IsAllowedSoundPath(path)) return kFileRefused;
   view.SetText(IDC_SOUND_FILE, path);
   UpdateSoundControls(view, view.SelectedItem(IDC_SOUND_MODE));
+  return {};
 }
 
 bool SoundDialog::OnCommand(DialogView& view, int id, int code) {
@@ -247,10 +189,10 @@ void SoundDialog::OnDropFile(DialogView& view, const char16_t* path) {
   // The host hands over the whole name, however long: one that does not
   // fit the field is refused, never cut to the name of some other file.
   if (path != nullptr && path[0] != 0) {
-    if (TextLength(path, kTextSize) > static_cast<std::size_t>(kMaxFileLength))
-      ShowMessage(program_, IDS_SOUND_FILE_MISSING, mb::kIconError);
+    if (BoundedLength(path, kTextSize) > static_cast<std::size_t>(kMaxFileLength))
+      ShowMessage(program_, kFileRefused);
     else if (EqualsWavIgnoringCase(FileExtension(path)))
-      TakeFile(view, path);
+      ShowMessage(program_, TakeFile(view, path));
   }
   view.BringToForeground();
 }

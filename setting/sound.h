@@ -22,8 +22,9 @@ constexpr uint32_t kBrowseFlags = 0x100C;
 // when the key cannot be opened.
 bool ReadSoundSettings(SettingProgram& program, SoundSettings& settings);
 // Writes "flag", "file" and "sync" in that order, stopping at the first
-// failure, and shows the outcome; returns its string id, 158 or 159.
-int WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file, int32_t wait);
+// failure, and audits it; leads to IDS_SOUND_WRITTEN or IDS_SOUND_WRITE_FAILED.
+Message WriteSoundSettings(SettingProgram& program, int32_t mode, const char16_t* file,
+                           int32_t wait);
 // Plays the process-wide choice, asynchronously.
 void PlayRecognitionSound(SettingProgram& program);
 // Opens the sound dialog and returns when it is closed.
@@ -51,9 +52,9 @@ class SoundDialog : public DialogLogic {
  private:
   void Save(DialogView& view);
   void Browse(DialogView& view);
-  // A chosen or dropped path into the field, or IDS_SOUND_FILE_MISSING when it is
-  // not allowed; the controls then follow the selected mode.
-  void TakeFile(DialogView& view, const char16_t* path);
+  // A chosen or dropped path into the field, the controls then following
+  // the selected mode; IDS_SOUND_FILE_MISSING when the path is not allowed.
+  Message TakeFile(DialogView& view, const char16_t* path);
 
   SettingProgram& program_;
   SoundSettings shown_;  // the dialog's own copy, read at start

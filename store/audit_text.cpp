@@ -1,14 +1,11 @@
 #include "store/audit_text.h"
 
-#include "store/login_record.h"
+#include "store/removal_type.h"
 #include "store/text_format.h"
 
 namespace orvane {
 
 namespace {
-
-constexpr uint32_t kNone = 0xFFFFFFFF;
-constexpr uint32_t kForceIfHung = 0x10;
 
 // Eight hex digits, as Windows' headers write the flags.
 struct Hex8 {
@@ -27,23 +24,17 @@ void FormatRemovalAction(uint32_t type, bool lock, char16_t (&out)[kAuditTextSiz
     FormatText(out, kAuditTextSize, u"lock (LockWorkStation)");
     return;
   }
-  if (type == kNone) {
+  if (type == kNoRemovalAction) {
     FormatText(out, kAuditTextSize, u"none");
     return;
   }
-  const char16_t* words = nullptr;
-  switch (type & ~kForceIfHung) {
-    case 0: words = u"log off"; break;
-    case 1: words = u"shut down"; break;
-    case 2: words = u"restart"; break;
-    default: break;
-  }
+  const RemovalActionWords* words = WordsForRemoval(type);
   if (words == nullptr) {
     FormatText(out, kAuditTextSize, u"ExitWindowsEx 0x%s", Hex8(type).text);
     return;
   }
-  FormatText(out, kAuditTextSize, u"%s%s (ExitWindowsEx 0x%s)", words,
-             (type & kForceIfHung) ? u", forced" : u"", Hex8(type).text);
+  FormatText(out, kAuditTextSize, u"%s%s (ExitWindowsEx 0x%s)", words->audit,
+             IsForcedRemoval(type) ? u", forced" : u"", Hex8(type).text);
 }
 
 void FormatErrorCode(uint32_t code, char16_t (&out)[kAuditTextSize]) {

@@ -17,29 +17,16 @@ constexpr std::size_t kTimeLength = 19;          // "YYYY/MM/DD hh:mm:ss"
 // must stay within 259 characters.
 constexpr std::size_t kMaxDescription = kMaxText - kTimeLength - 1;
 static_assert(kMaxDescription == kMaxDescriptionLength, "the description limit follows the comment");
-constexpr std::size_t kCommentBytes = 2 * kTextSize;  // the readers' 520-byte buffer
 
 const char16_t* const kDataName = names::kData;
 const char16_t* const kCommentName = names::kComment;
-
-// Length in code units, or kTextSize when there is no terminator within
-// the first 260 (too long for any reader). Null counts as empty.
-std::size_t BoundedLength(const char16_t* text) {
-  if (!text) return 0;
-  std::size_t n = 0;
-  while (n < kTextSize && text[n] != 0) ++n;
-  return n;
-}
 
 void PutFiller(RandomPort& random, unsigned char* out, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<unsigned char>(random.Next() & 0xFF);
 }
 
 void PutText(const char16_t* text, std::size_t length, unsigned char* out) {
-  for (std::size_t i = 0; i < length; ++i) {
-    out[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
-    out[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
-  }
+  PutTextUnits(text, length, out);
   out[2 * length] = 0;  // terminator
   out[2 * length + 1] = 0;
 }
@@ -50,7 +37,7 @@ bool TakeString(const unsigned char* plain, std::size_t length, std::size_t* pos
                 char16_t* out) {
   std::size_t n = 0;
   for (std::size_t p = *pos; p + 1 < length; p += 2) {
-    char16_t unit = static_cast<char16_t>(plain[p] | (plain[p + 1] << 8));
+    const char16_t unit = TextUnitAt(plain + p);
     if (unit == 0) {
       out[n] = 0;
       *pos = p + 2;
@@ -72,14 +59,6 @@ void CryptBlocks(const CardIdentity& identity, const CardIdentity& permuted,
 }
 
 }  // namespace
-
-void SecureZero(void* data, std::size_t size) {
-  volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) p[i] = 0;
-#if defined(__GNUC__) || defined(__clang__)
-  __asm__ __volatile__("" : : "r"(data) : "memory");
-#endif
-}
 
 std::size_t BuildLoginPlaintext(const char16_t* password, const char16_t* user,
                                 const char16_t* target, RandomPort& random, unsigned char* out,
@@ -157,10 +136,9 @@ LoginDataResult ReadLoginData(RegistryPort& registry, RegKeyHandle key,
   SecureZero(&out, sizeof out);
   unsigned char data[kMaxLoginData];
   const uint32_t capacity = limit < kMaxLoginData ? limit : kMaxLoginData;
-  uint32_t size = capacity;
-  RegResult r = registry.QueryValue(key, kDataName, nullptr, data, &size);
+  uint32_t size = 0;
   LoginDataResult result = LoginDataResult::NoLoginData;
-  if (r == RegResult::Ok && size <= capacity &&
+  if (ReadBinaryValue(registry, key, kDataName, data, capacity, &size) &&
       DecodeLoginData(identity, permuted, data, size, out)) {
     result = LoginDataResult::Ok;
   }
@@ -181,19 +159,6 @@ LoginDataResult ReadLoginRecord(RegistryPort& registry, const CardIdentity& iden
   return ReadLoginData(registry, key.handle(), identity, permuted, limit, out);
 }
 
-bool IsLockRecord(uint32_t type, uint32_t lock) { return type == 0 && lock == kLockValue; }
-
-uint32_t ReadDwordValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                        uint32_t fallback) {
-  unsigned char bytes[4] = {};
-  uint32_t size = sizeof bytes;
-  if (registry.QueryValue(key, name, nullptr, bytes, &size) != RegResult::Ok || size != 4) {
-    return fallback;
-  }
-  return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-         (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
-
 void ParseComment(const char16_t* text, std::size_t length, RecordComment& out) {
   out = RecordComment{};
   if (!text) return;
@@ -211,17 +176,10 @@ void ParseComment(const char16_t* text, std::size_t length, RecordComment& out) 
 
 bool ReadComment(RegistryPort& registry, RegKeyHandle key, RecordComment& out) {
   out = RecordComment{};
-  unsigned char bytes[kCommentBytes];
-  uint32_t size = sizeof bytes;
-  if (registry.QueryValue(key, kCommentName, nullptr, bytes, &size) != RegResult::Ok ||
-      size > sizeof bytes) {
-    return false;
-  }
+  // The readers' buffer: 260 units, with or without a terminator.
   char16_t text[kTextSize];
-  const std::size_t units = size / 2;  // an odd last byte is no character
-  for (std::size_t i = 0; i < units; ++i) {
-    text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  }
+  std::size_t units = 0;
+  if (!ReadTextUnits(registry, key, kCommentName, text, kTextSize, &units)) return false;
   ParseComment(text, units, out);
   return true;
 }
@@ -253,8 +211,8 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
   WriteResult result = WriteResult::Ok;
   if (key.Create(RegRoot::LocalMachine, path) != RegResult::Ok) {
     result = WriteResult::CreateFailed;
-  } else if (registry.SetValue(key.handle(), kDataName, regtype::kBinary, data,
-                               static_cast<uint32_t>(total)) != RegResult::Ok) {
+  } else if (WriteBinaryValue(registry, key.handle(), kDataName, data,
+                              static_cast<uint32_t>(total)) != RegResult::Ok) {
     result = WriteResult::DataFailed;
   } else {
     if (WriteCommentValue(registry, key.handle(), clock, description) != RegResult::Ok) {
@@ -265,21 +223,6 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
   }
   SecureZero(data, sizeof data);
   return result;
-}
-
-RegResult SetTextValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                       const char16_t* text, std::size_t length) {
-  if (length > kMaxStoredText) return RegResult::Failed;
-  unsigned char bytes[2 * kMaxStoredText + 2];
-  for (std::size_t i = 0; i < length; ++i) {
-    bytes[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
-  }
-  // RegSetValueExW counts a zero unit right after the text in as its
-  // terminator: a non-zero unit there keeps the stored bytes exactly the text.
-  bytes[2 * length] = 0xFF;
-  bytes[2 * length + 1] = 0xFF;
-  return registry.SetValue(key, name, regtype::kSz, bytes, static_cast<uint32_t>(2 * length));
 }
 
 RegResult WriteCommentValue(RegistryPort& registry, RegKeyHandle key, ClockPort& clock,
@@ -295,7 +238,7 @@ RegResult WriteCommentValue(RegistryPort& registry, RegKeyHandle key, ClockPort&
   for (int i = 0; i < stampLength; ++i) text[units++] = static_cast<char16_t>(stamp[i]);
   const std::size_t length = BoundedLength(description);
   for (std::size_t i = 0; i < length && i < kMaxDescription; ++i) text[units++] = description[i];
-  return SetTextValue(registry, key, kCommentName, text, units);
+  return WriteExactTextValue(registry, key, kCommentName, text, units);
 }
 
 RegResult DeleteLoginRecord(RegistryPort& registry, uint32_t recordKeyValue) {

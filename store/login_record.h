@@ -10,25 +10,20 @@
 #include "card/identity.h"
 #include "platform/registry_port.h"
 #include "platform/system_port.h"
+#include "store/registry_store.h"
+#include "store/removal_type.h"
+#include "store/secure_wipe.h"
+#include "store/text.h"
 
 namespace orvane {
 
-constexpr int kTextSize = 260;             // 259 code units and a terminator
 constexpr uint32_t kMaxLoginData = 256;    // largest "data" any reader accepts
-constexpr uint32_t kNoRemovalAction = 0xFFFFFFFFu;
-constexpr uint32_t kDefaultInterval = 5;
-// "lock" = 1 beside "type" 0 asks for a lock instead of a log off; stored so,
-// a reader that knows nothing of "lock" still logs the user off.
-constexpr uint32_t kLockValue = 1;
 // The longest description whose comment fits the readers' 260 code units
 // (19 characters of time and a space before it).
 constexpr int kMaxDescriptionLength = 239;
 // Password, user name and login target together, so that the plaintext fits
 // kMaxLoginData bytes.
 constexpr int kMaxLoginTextLength = 118;
-
-// Writes zeros the compiler may not drop (for buffers that held a password).
-void SecureZero(void* data, std::size_t size);
 
 struct LoginStrings {
   char16_t password[kTextSize] = {};
@@ -72,15 +67,6 @@ LoginDataResult ReadLoginData(RegistryPort& registry, RegKeyHandle key,
 LoginDataResult ReadLoginRecord(RegistryPort& registry, const CardIdentity& identity,
                                 uint32_t limit, LoginStrings& out);
 
-// "type" and "interval" of an open key; fallback when the query fails or the
-// value is not exactly 4 bytes. The registry type is not examined.
-// True when a record's "type" and "lock" ask for a lock: "lock" is exactly 1
-// and "type" a plain, unforced log off (0). Beside any other type "lock" is
-// ignored, so that type's action stays what it was.
-bool IsLockRecord(uint32_t type, uint32_t lock);
-uint32_t ReadDwordValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                        uint32_t fallback);
-
 struct RecordComment {
   char16_t time[20] = {};          // "YYYY/MM/DD hh:mm:ss", or empty
   char16_t description[kTextSize] = {};
@@ -103,12 +89,6 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
                              const CardIdentity& identity, const char16_t* user,
                              const char16_t* password, const char16_t* target,
                              const char16_t* description);
-// Writes length code units of text as REG_SZ of exactly 2 x length bytes, low
-// byte first, with no terminator stored (the readers end the text after the
-// bytes). Failed, with nothing written, for more than kMaxStoredText units.
-constexpr std::size_t kMaxStoredText = kTextSize + 32;
-RegResult SetTextValue(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                       const char16_t* text, std::size_t length);
 // Writes "comment": "YYYY/MM/DD hh:mm:ss " at the clock's local time and the
 // description (at most kMaxDescriptionLength units of it).
 RegResult WriteCommentValue(RegistryPort& registry, RegKeyHandle key, ClockPort& clock,

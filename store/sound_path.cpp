@@ -3,21 +3,13 @@
 #include <cstddef>
 #include <initializer_list>
 
+#include "store/text.h"
+
 namespace orvane {
 
 namespace {
 
-std::size_t Length(const char16_t* text, std::size_t capacity) {
-  std::size_t n = 0;
-  while (n < capacity && text[n] != 0) ++n;
-  return n;
-}
-
-char16_t UpperAscii(char16_t c) {
-  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-}
-
-bool IsAsciiLetter(char16_t c) { return UpperAscii(c) >= u'A' && UpperAscii(c) <= u'Z'; }
+bool IsAsciiLetter(char16_t c) { return AsciiLower(c) >= u'a' && AsciiLower(c) <= u'z'; }
 
 // Characters no component may hold. The wildcards because FindFirstFileW
 // takes them as a pattern (< > " are its DOS forms of * ? .) and would find
@@ -32,12 +24,6 @@ bool IsRefusedCharacter(char16_t c) {
   }
 }
 
-// The first n characters of name are device, ignoring case.
-bool StartsWithUpper(const char16_t* name, std::size_t n, const char16_t* device) {
-  for (std::size_t i = 0; i < n; ++i)
-    if (device[i] == 0 || UpperAscii(name[i]) != device[i]) return false;
-  return true;
-}
 
 // Names Windows opens as a device in any folder and with any extension:
 // the part before the first dot, trailing spaces dropped, ignoring case.
@@ -45,9 +31,10 @@ bool IsDeviceName(const char16_t* name, std::size_t length) {
   std::size_t base = 0;
   while (base < length && name[base] != u'.') ++base;
   while (base > 0 && name[base - 1] == u' ') --base;
-  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
-    if (Length(device, 8) == base && StartsWithUpper(name, base, device)) return true;
-  if (base != 4 || !(StartsWithUpper(name, 3, u"COM") || StartsWithUpper(name, 3, u"LPT")))
+  for (const char16_t* device : {u"con", u"prn", u"aux", u"nul", u"conin$", u"conout$"})
+    if (SameAsciiWordIgnoringCase(name, base, device)) return true;
+  if (base != 4 || !(SameAsciiWordIgnoringCase(name, 3, u"com") ||
+                     SameAsciiWordIgnoringCase(name, 3, u"lpt")))
     return false;
   const char16_t digit = name[3];
   // Superscript one, two and three count as digits here too.
@@ -65,7 +52,7 @@ bool IsAllowedComponent(const char16_t* name, std::size_t length) {
 
 bool IsAllowedSoundPath(const char16_t* path) {
   if (path == nullptr) return false;
-  const std::size_t length = Length(path, kMaxSoundPathLength + 1);
+  const std::size_t length = BoundedLength(path, kMaxSoundPathLength + 1);
   if (length == 0 || length > static_cast<std::size_t>(kMaxSoundPathLength)) return false;
   if (length < 4 || !IsAsciiLetter(path[0]) || path[1] != u':' || path[2] != u'\\') return false;
   std::size_t start = 3;

@@ -6,6 +6,7 @@
 #include "card/identity.h"
 #include "platform/utf.h"
 #include "store/login_record.h"
+#include "store/registry_store.h"
 #include "store/shared_names.h"
 #include "store/sound_path.h"
 #include "tools/cli_common.h"
@@ -16,18 +17,11 @@ namespace {
 
 constexpr uint32_t kNameCapacity = 260;
 constexpr uint32_t kCommentBytes = 2 * kTextSize;  // what every reader of "comment" takes
-constexpr uint32_t kForceIfHung = 0x10;
 constexpr uint32_t kMinLoginData = 32;  // the shortest plaintext, padded: 18 bytes, one block more
 constexpr uint32_t kBlock = 16;
 // The interval field of the settings program takes six digits, from 1.
 constexpr uint32_t kMinInterval = 1;
 constexpr uint32_t kMaxInterval = 999999;
-
-// The removal types the settings program writes: log off, shut down or
-// reboot, each optionally forced if hung, or none.
-bool IsWrittenType(uint32_t type) {
-  return type == kNoRemovalAction || (type & ~kForceIfHung) <= 2;
-}
 
 const char kRecordsKeyText[] = "HKEY_LOCAL_MACHINE\\" ORVANE_KEY_PATH_TEXT;
 
@@ -58,50 +52,23 @@ const char* TypeName(uint32_t type) {
   }
 }
 
-// Size and type of a value without reading it.
-RegResult ValueSize(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-                    uint32_t& type, uint32_t& size) {
-  type = regtype::kNone;
-  size = 0;
-  return registry.QueryValue(key, name, &type, nullptr, &size);
-}
-
-// A text value of at most maxUnits code units (a terminator, if stored, not
+// A text value of at most 259 code units (a terminator, if stored, not
 // counted); false when absent, unreadable or longer.
 bool ReadText(RegistryPort& registry, RegKeyHandle key, const char16_t* name,
-              uint32_t maxUnits, std::u16string& out) {
-  out.clear();
-  uint32_t type = 0, size = 0;
-  if (ValueSize(registry, key, name, type, size) != RegResult::Ok) return false;
-  if (size > 2 * (maxUnits + 1)) return false;
-  std::vector<unsigned char> bytes(size + 2, 0);
-  uint32_t got = size;
-  if (registry.QueryValue(key, name, &type, bytes.data(), &got) != RegResult::Ok || got > size)
-    return false;
-  for (uint32_t i = 0; i + 1 < got; i += 2) {
-    const char16_t c = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-    if (c == 0) break;
-    out.push_back(c);
-  }
-  return out.size() <= maxUnits;
-}
-
-std::u16string RecordPath(const std::u16string& name) {
-  return std::u16string(names::kOrvaneKey) + u'\\' + name;
+              std::u16string& out) {
+  char16_t text[kTextSize];
+  std::size_t length = 0;
+  const bool read = ReadTextValue(registry, key, name, text, kTextSize, &length);
+  out.assign(text, length);
+  return read;
 }
 
 std::string RemovalWords(uint32_t type, uint32_t lock) {
   if (type == kNoRemovalAction) return "none";
   if (IsLockRecord(type, lock)) return "lock";
-  std::string words;
-  switch (type & ~kForceIfHung) {
-    case 0: words = "log off"; break;
-    case 1: words = "shut down"; break;
-    case 2: words = "reboot"; break;
-    default: return "unknown (type " + Hex32(type) + ")";
-  }
-  if (type & kForceIfHung) words += ", forced";
-  return words;
+  const RemovalActionWords* words = WordsForRemoval(type);
+  if (words == nullptr) return "unknown (type " + Hex32(type) + ")";
+  return std::string(words->tool) + (IsForcedRemoval(type) ? ", forced" : "");
 }
 
 // A record key is "%x" of a nonzero 32-bit value: what no other name can be.
@@ -111,17 +78,6 @@ bool IsRecordKeyName(const std::u16string& name) {
   char16_t text[kRecordKeyTextSize];
   FormatRecordKey(value, text);
   return name == text;
-}
-
-// The sound key shares the records key; registry names ignore case.
-bool IsSoundKeyName(const std::u16string& name) {
-  static const char16_t kSound[] = u"sound";
-  if (name.size() != sizeof kSound / sizeof kSound[0] - 1) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const char16_t c = name[i] >= u'A' && name[i] <= u'Z' ? name[i] + 32 : name[i];
-    if (c != kSound[i]) return false;
-  }
-  return true;
 }
 
 struct RecordFacts {
@@ -158,28 +114,29 @@ RecordFacts ReadRecordFacts(RegistryPort& registry, const std::u16string& name) 
   RecordFacts facts;
   facts.name = name;
   facts.nameOk = IsRecordKeyName(name);
+  char16_t path[kSubKeyPathSize];
   RegKey key(registry);
-  if (key.Open(RegRoot::LocalMachine, RecordPath(name).c_str(), RegAccess::QueryValue) !=
-      RegResult::Ok) {
+  if (!FormatSubKeyPath(name.c_str(), path) ||
+      key.Open(RegRoot::LocalMachine, path, RegAccess::QueryValue) != RegResult::Ok) {
     facts.openable = false;
     facts.hasData = facts.hasComment = true;  // unknown: not flagged twice
     facts.dataSize = kMinLoginData;
     return facts;
   }
   uint32_t type = 0, size = 0;
-  if (ValueSize(registry, key.handle(), names::kComment, type, size) == RegResult::Ok) {
+  if (QueryValueSize(registry, key.handle(), names::kComment, &type, &size) == RegResult::Ok) {
     facts.hasComment = true;
     facts.commentTooLong = size > kCommentBytes;
     if (!facts.commentTooLong) ReadComment(registry, key.handle(), facts.comment);
   }
-  const RegResult data = ValueSize(registry, key.handle(), names::kData, facts.dataType,
-                                   facts.dataSize);
+  const RegResult data = QueryValueSize(registry, key.handle(), names::kData, &facts.dataType,
+                                        &facts.dataSize);
   facts.hasData = data == RegResult::Ok || data == RegResult::MoreData;
-  facts.type = ReadDwordValue(registry, key.handle(), names::kType, kNoRemovalAction);
-  facts.lock = ReadDwordValue(registry, key.handle(), names::kLock, 0);
-  facts.interval = ReadDwordValue(registry, key.handle(), names::kInterval, kDefaultInterval);
-  facts.intervalStored =
-      ValueSize(registry, key.handle(), names::kInterval, type, size) == RegResult::Ok && size == 4;
+  const RemovalValues removal = ReadRemovalValues(registry, key.handle());
+  facts.type = removal.type;
+  facts.lock = removal.lock;
+  facts.interval = removal.interval;
+  facts.intervalStored = removal.intervalStored;
   return facts;
 }
 
@@ -210,7 +167,7 @@ RegResult ForEachRecord(RegistryPort& registry, RecordTally& tally, Each each) {
     if (r != RegResult::Ok) break;
     if (length >= kNameCapacity) length = kNameCapacity - 1;
     const std::u16string keyName(name, length);
-    if (IsSoundKeyName(keyName)) continue;
+    if (IsSoundKeyName(name, length)) continue;
     const RecordFacts facts = ReadRecordFacts(registry, keyName);
     ++tally.records;
     if (!facts.Flags().empty()) ++tally.flagged;
@@ -377,7 +334,7 @@ int RunDoctor(DoctorEnvironment& env, TextSink& out) {
   RecordTally tally;
   const RegResult listed = ForEachRecord(registry, tally, [&](const RecordFacts& facts) {
     if (!facts.openable) return;
-    if (!IsWrittenType(facts.type))
+    if (!IsWrittenRemovalType(facts.type))
       report.Warn("type", "record " + Utf8(facts.name) + " has removal type " + Hex32(facts.type) +
                               ", which the settings program never writes (log off 0, shut down 1, "
                               "reboot 2, each optionally with 0x10, or 0xffffffff for none).");
@@ -404,7 +361,7 @@ int RunDoctor(DoctorEnvironment& env, TextSink& out) {
   RegKey runKey(registry);
   const bool haveRun =
       runKey.Open(RegRoot::CurrentUser, names::kRunKey, RegAccess::QueryValue) == RegResult::Ok &&
-      ReadText(registry, runKey.handle(), names::kRunValue, kTextSize - 1, run);
+      ReadText(registry, runKey.handle(), names::kRunValue, run);
   if (!haveRun) {
     if (anyRemoval)
       report.Warn("run-value", "no \"OrvaneChecker\" Run value for this user, but a record has a "
@@ -437,7 +394,7 @@ int RunDoctor(DoctorEnvironment& env, TextSink& out) {
   } else {
     const uint32_t flag = ReadDwordValue(registry, sound.handle(), names::kSoundFlag, 0);
     std::u16string file;
-    const bool haveFile = ReadText(registry, sound.handle(), names::kSoundFile, kTextSize - 1, file);
+    const bool haveFile = ReadText(registry, sound.handle(), names::kSoundFile, file);
     if (flag == 0) {
       report.Ok("sound", "the recognition sound is off.");
     } else if (flag != 1 && flag != 2) {

@@ -29,8 +29,7 @@ SecretLine::SecretLine(const char* label, const char16_t* text) {
   size = labelSize;
   // At most kTextSize - 1 units are read, 3 bytes each at most, so the
   // terminating newline always fits.
-  std::size_t length = 0;
-  while (length < kTextSize - 1 && text[length]) ++length;
+  const std::size_t length = BoundedLength(text, kTextSize - 1);
   EncodeUtf8(text, length, [this](char byte) { bytes[size++] = byte; });
   bytes[size++] = '\n';
 }

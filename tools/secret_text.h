@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "store/login_record.h"
+#include "store/secure_wipe.h"
+#include "store/text.h"
 
 namespace orvane {
 

@@ -1,3 +1,8 @@
+// A logic asking for a control its template lacks is a programming error:
+// this check stays in every build, release included.
+#undef NDEBUG
+#include <cassert>
+
 #include "platform/win32/win_dialog_host.h"
 
 #include <commctrl.h>
@@ -96,20 +101,25 @@ INT_PTR CALLBACK HostDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
-bool WinDialogView::HasControl(int id) { return Item(id) != nullptr; }
+HWND WinDialogView::Item(int id) const {
+  // No window (before WM_INITDIALOG, after WM_DESTROY): there is nothing to change.
+  if (hwnd_ == nullptr) return nullptr;
+  HWND item = GetDlgItem(hwnd_, id);
+  assert(item != nullptr && "the dialog template has every control its logic asks for");
+  return item;
+}
 
 void WinDialogView::SetText(int id, const char16_t* text) {
   if (HWND item = Item(id)) SetWindowTextW(item, W(text));
 }
 
-bool WinDialogView::GetText(int id, char16_t* out, int capacity) {
-  if (capacity <= 0) return false;
+void WinDialogView::GetText(int id, char16_t* out, int capacity) {
+  if (capacity <= 0) return;
   out[0] = 0;
   HWND item = Item(id);
-  if (item == nullptr) return false;
+  if (item == nullptr) return;
   GetWindowTextW(item, W(out), capacity);
   out[capacity - 1] = 0;
-  return true;
 }
 
 void WinDialogView::Enable(int id, bool enabled) {

@@ -20,9 +20,8 @@ class WinDialogView : public DialogView {
   // True once the logic asked for dropped files: no other dialog takes them.
   bool AcceptsDroppedFiles() const { return acceptsDrops_; }
 
-  bool HasControl(int id) override;
   void SetText(int id, const char16_t* text) override;
-  bool GetText(int id, char16_t* out, int capacity) override;
+  void GetText(int id, char16_t* out, int capacity) override;
   void Enable(int id, bool enabled) override;
   void SetCheck(int id, bool checked) override;
   bool IsChecked(int id) override;
@@ -53,7 +52,9 @@ class WinDialogView : public DialogView {
   void PostQuit() override;
 
  private:
-  HWND Item(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
+  // The control; a logic asking for one its template lacks stops the
+  // program here.
+  HWND Item(int id) const;
   HINSTANCE instance_;
   int bigIcon_;
   int smallIcon_;

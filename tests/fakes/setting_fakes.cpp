@@ -42,49 +42,44 @@ FakeControl& FakeDialogView::At(int id) {
   return scratch;
 }
 
-bool FakeDialogView::HasControl(int id) { return controls.count(id) != 0; }
-
-void FakeDialogView::SetText(int id, const char16_t* text) {
-  if (HasControl(id)) At(id).text = text;
+bool FakeDialogView::Misused(int id) const {
+  const std::string note = "no control " + std::to_string(id);
+  for (const std::string& m : misuse)
+    if (m == note) return true;
+  return false;
 }
 
-bool FakeDialogView::GetText(int id, char16_t* out, int capacity) {
-  if (!HasControl(id)) {
-    CopyOut(u"", out, capacity);
-    return false;
-  }
+// Every call below that names a control goes through At: one the dialog
+// does not have is noted in misuse, as the real host stops the program.
+
+void FakeDialogView::SetText(int id, const char16_t* text) { At(id).text = text; }
+
+void FakeDialogView::GetText(int id, char16_t* out, int capacity) {
   CopyOut(At(id).text, out, capacity);
-  return true;
 }
 
-void FakeDialogView::Enable(int id, bool enabled) {
-  if (HasControl(id)) At(id).enabled = enabled;
+void FakeDialogView::Enable(int id, bool enabled) { At(id).enabled = enabled; }
+
+void FakeDialogView::SetCheck(int id, bool checked) { At(id).checked = checked; }
+
+bool FakeDialogView::IsChecked(int id) { return At(id).checked; }
+
+void FakeDialogView::SetFocus(int id) {
+  At(id);
+  focus = id;
 }
 
-void FakeDialogView::SetCheck(int id, bool checked) {
-  if (HasControl(id)) At(id).checked = checked;
-}
+void FakeDialogView::LimitText(int id, int maxLength) { At(id).textLimit = maxLength; }
 
-bool FakeDialogView::IsChecked(int id) { return HasControl(id) && At(id).checked; }
-
-void FakeDialogView::SetFocus(int id) { focus = id; }
-
-void FakeDialogView::LimitText(int id, int maxLength) {
-  if (HasControl(id)) At(id).textLimit = maxLength;
-}
-
-void FakeDialogView::AddItem(int id, const char16_t* text) {
-  if (HasControl(id)) At(id).items.emplace_back(text);
-}
+void FakeDialogView::AddItem(int id, const char16_t* text) { At(id).items.emplace_back(text); }
 
 void FakeDialogView::SelectItem(int id, int index) {
-  if (!HasControl(id)) return;
   FakeControl& control = At(id);
   // As CB_SETCURSEL: an index outside the list clears the selection.
   control.selection = (index >= 0 && index < static_cast<int>(control.items.size())) ? index : -1;
 }
 
-int FakeDialogView::SelectedItem(int id) { return HasControl(id) ? At(id).selection : -1; }
+int FakeDialogView::SelectedItem(int id) { return At(id).selection; }
 
 ListMetrics FakeDialogView::GetListMetrics(int id) { return At(id).metrics; }
 
@@ -98,7 +93,10 @@ void FakeDialogView::AddListColumn(int id, int column, const char16_t* header, i
 
 int FakeDialogView::AddListRow(int id, const char16_t* column0, const char16_t* column1,
                                std::uintptr_t value) {
-  if (!HasControl(id)) return -1;
+  if (controls.count(id) == 0) {
+    At(id);
+    return -1;
+  }
   FakeControl& control = At(id);
   control.rows.push_back({{column0, column1}, value});
   const int row = static_cast<int>(control.rows.size()) - 1;
@@ -108,7 +106,7 @@ int FakeDialogView::AddListRow(int id, const char16_t* column0, const char16_t* 
 
 int FakeDialogView::ListRowCount(int id) { return static_cast<int>(At(id).rows.size()); }
 
-int FakeDialogView::SelectedListRow(int id) { return HasControl(id) ? At(id).selectedRow : -1; }
+int FakeDialogView::SelectedListRow(int id) { return At(id).selectedRow; }
 
 void FakeDialogView::SelectListRow(int id, int row) {
   FakeControl& control = At(id);

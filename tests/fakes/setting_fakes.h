@@ -71,9 +71,10 @@ class FakeDialogView : public DialogView {
   int quits = 0;
   std::vector<std::string> misuse;
 
-  bool HasControl(int id) override;
+  // True once the logic asked for control id, which the dialog does not have.
+  bool Misused(int id) const;
   void SetText(int id, const char16_t* text) override;
-  bool GetText(int id, char16_t* out, int capacity) override;
+  void GetText(int id, char16_t* out, int capacity) override;
   void Enable(int id, bool enabled) override;
   void SetCheck(int id, bool checked) override;
   bool IsChecked(int id) override;

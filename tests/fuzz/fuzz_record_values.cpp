@@ -1,11 +1,13 @@
 // Registry values of any type and length reach the record readers: "data",
-// "comment", "type" and "interval" must be read without running past a
-// buffer whatever the registry answers and whatever limit the caller gives.
+// "comment", "type" and "interval", and the typed store's reads of texts and
+// numbers, must be read without running past a buffer whatever the registry
+// answers and whatever limit or capacity the caller gives.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "store/login_record.h"
+#include "store/registry_store.h"
 
 namespace {
 
@@ -76,6 +78,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orvane::ReadComment(registry, 1, comment);
   const uint32_t type = orvane::ReadDwordValue(registry, 1, u"type", orvane::kNoRemovalAction);
   if (size - 2 - identity.size() != 4 && type != orvane::kNoRemovalAction) std::abort();
+  // The typed reads of every other value kind, text into a buffer of just
+  // the caller's capacity (so that a unit past it is caught).
+  const orvane::RemovalValues removal = orvane::ReadRemovalValues(registry, 1);
+  if (removal.intervalStored != (size - 2 - identity.size() == 4)) std::abort();
+  orvane::ReadShortNumberValue(registry, 1, u"flag", 0);
+  const std::size_t capacity = limit % 300 + 1;
+  std::vector<char16_t> text(capacity);
+  std::size_t length = 0;
+  if (orvane::ReadTextValue(registry, 1, u"file", text.data(), capacity, &length) &&
+      (length >= capacity || text[length] != 0))
+    std::abort();
+  orvane::SoundValues sound;
+  orvane::ReadSoundValues(registry, sound);
   if (registry.open() != 0) std::abort();  // every key closed
   return 0;
 }

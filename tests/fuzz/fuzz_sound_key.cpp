@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundSettings settings;
   const bool opened = ReadSoundSettings(rig.program, settings);
   if (opened != rig.registry.KeyExists(key)) std::abort();
-  const std::size_t length = TextLength(settings.file);
+  const std::size_t length = BoundedLength(settings.file);
   if (length >= kTextSize) std::abort();
   if (settings.flag != number[0] || settings.sync != number[2] ||
       std::u16string(settings.file) != path)

@@ -14,6 +14,7 @@
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/scripted_smartcard.h"
 #include "store/login_record.h"
+#include "store/text_format.h"
 
 namespace orvane {
 namespace {
@@ -769,13 +770,13 @@ TEST_F(LockFixture, CheckerIgnoringLockLogsOff) {
 
 TEST(DebugTextTest, FormatsAndStaysInsideTheBuffer) {
   char16_t out[12];
-  EXPECT_EQ(FormatDebugText(out, 12, u"%s=%u/%x/%d%%", u"ab", 42u, 0xBEEFu, -7), 11);
+  EXPECT_EQ(FormatText(out, 12, u"%s=%u/%x/%d%%", u"ab", 42u, 0xBEEFu, -7), 11);
   EXPECT_EQ(std::u16string(out), u"ab=42/beef/");
   char16_t wide[40];
-  FormatDebugText(wide, 40, u"%s=%u/%x/%d%%", u"ab", 42u, 0xBEEFu, -7);
+  FormatText(wide, 40, u"%s=%u/%x/%d%%", u"ab", 42u, 0xBEEFu, -7);
   EXPECT_EQ(std::u16string(wide), u"ab=42/beef/-7%");
   char16_t one[1] = {u'x'};
-  EXPECT_EQ(FormatDebugText(one, 1, u"anything"), 0);
+  EXPECT_EQ(FormatText(one, 1, u"anything"), 0);
   EXPECT_EQ(one[0], 0);
 }
 

@@ -1,4 +1,5 @@
 #include "card/identity.h"
+#include "store/registry_store.h"
 
 #include <gtest/gtest.h>
 

@@ -10,6 +10,7 @@
 
 #include "tests/fakes/fake_registry.h"
 #include "store/cipher.h"
+#include "store/shared_names.h"
 #include "tests/unit/record_test_support.h"
 
 namespace orvane {
@@ -563,12 +564,12 @@ TEST_F(LoginRecordTest, TooLongWritesNothing) {
 TEST_F(LoginRecordTest, DeleteRemovesTheWholeRecord) {
   ASSERT_EQ(Write(u"u", u"p", u"t", u"d"), WriteResult::Ok);
   registry.SetDword(path, u"type", 0);
-  registry.AddKey(std::u16string(kOrvaneKeyPath) + u"\\sound");
+  registry.AddKey(std::u16string(names::kOrvaneKey) + u"\\sound");
   CardIdentity permuted{};
   const uint32_t value = RecordKeyValue(kCard, permuted);
   EXPECT_EQ(DeleteLoginRecord(registry, value), RegResult::Ok);
   EXPECT_FALSE(registry.KeyExists(path));
-  EXPECT_TRUE(registry.KeyExists(std::u16string(kOrvaneKeyPath) + u"\\sound"));
+  EXPECT_TRUE(registry.KeyExists(std::u16string(names::kOrvaneKey) + u"\\sound"));
   EXPECT_EQ(DeleteLoginRecord(registry, value), RegResult::NotFound);
 }
 

@@ -136,7 +136,7 @@ TEST_F(MainDialogTest, ReadWithACardOnTheReaderShowsItAtOnce) {
   EXPECT_EQ(view.focus, IDC_PASSWORD);
   EXPECT_TRUE(Enabled(IDC_REMOVAL_ON));
   ExpectRemovalControls(false);  // no record, so no action
-  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_FALSE(rig.program.state.reading);
   EXPECT_THAT(rig.messages.shown, ::testing::IsEmpty());
 }
 
@@ -201,7 +201,7 @@ TEST_F(MainDialogTest, ReadWithoutACardPollsEverySecondUntilOneComes) {
   view.At(IDC_DESCRIPTION).text = u"old description";
   Press(IDC_READ);
   EXPECT_EQ(Text(IDC_DESCRIPTION), u"");
-  EXPECT_EQ(rig.program.state.reading, 1);
+  EXPECT_TRUE(rig.program.state.reading);
   EXPECT_EQ(view.timers, (std::map<int, uint32_t>{{kReadTimer, 1000}}));
   EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"ACS ACR122U PICC Interface 00"));
   EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
@@ -215,7 +215,7 @@ TEST_F(MainDialogTest, ReadWithoutACardPollsEverySecondUntilOneComes) {
   FelicaOn(kAcsName);
   Tick();
   EXPECT_TRUE(view.timers.empty());
-  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_FALSE(rig.program.state.reading);
   EXPECT_EQ(Text(IDC_STATUS), CardText(u" (FeliCa) "));
   EXPECT_EQ(Text(IDC_READ), StringText(IDS_READ_CARD));
   ExpectCardControls(true);
@@ -228,7 +228,7 @@ TEST_F(MainDialogTest, StopEndsTheReadAndTheSoundButtonStaysOffUntilACardIsShown
   EXPECT_FALSE(Enabled(IDC_SOUND));
   Press(IDC_READ);  // stop
   EXPECT_TRUE(view.timers.empty());
-  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_FALSE(rig.program.state.reading);
   EXPECT_EQ(Text(IDC_STATUS), ReadyText(u"ACS ACR122U PICC Interface 00"));
   EXPECT_EQ(Text(IDC_READ), StringText(IDS_READ_CARD));
   EXPECT_FALSE(Enabled(IDC_SOUND));
@@ -277,7 +277,7 @@ TEST_F(MainDialogTest, UnusableCardKindsAreRefusedWithMessage163) {
     EXPECT_EQ(rig.messages.shown[0].style, mb::kIconError) << c.name;
     EXPECT_EQ(rig.messages.shown[0].owner, nullptr) << c.name;
     EXPECT_TRUE(view.timers.empty()) << c.name;
-    EXPECT_EQ(rig.program.state.reading, 0) << c.name;
+    EXPECT_FALSE(rig.program.state.reading) << c.name;
     EXPECT_EQ(view.At(IDC_STATUS).text,
               Replace(StringText(IDS_READER_READY), c.kind == 8 ? u"PaSoRi" : u"ACS ACR122U PICC Interface 00"))
         << c.name;
@@ -299,7 +299,7 @@ TEST_F(MainDialogTest, DeviceChangeBringsAReaderAndNeverStopsARead) {
   const int establishes = rig.smartCard.establishCount;
   dialog.OnDeviceChange(view);  // a reader is in use: discovery leaves it alone
   EXPECT_EQ(rig.smartCard.establishCount, establishes);
-  EXPECT_EQ(rig.program.state.reading, 1);
+  EXPECT_TRUE(rig.program.state.reading);
   EXPECT_EQ(view.timers.count(kReadTimer), 1u);
   EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"ACS ACR122U PICC Interface 00"));
   EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
@@ -313,10 +313,10 @@ TEST_F(MainDialogTest, DeviceChangeDuringALibraryReadKeepsTheStopButton) {
   rig.felica.pollResult = 0;  // no card on the library's reader
   Start();
   Press(IDC_READ);
-  ASSERT_EQ(rig.program.state.reading, 1);
+  ASSERT_TRUE(rig.program.state.reading);
 
   dialog.OnDeviceChange(view);
-  EXPECT_EQ(rig.program.state.reading, 1);
+  EXPECT_TRUE(rig.program.state.reading);
   EXPECT_EQ(view.timers.count(kReadTimer), 1u);
   EXPECT_EQ(Text(IDC_READ), StringText(IDS_STOP_READING));
   EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"PaSoRi"));
@@ -328,7 +328,7 @@ TEST_F(MainDialogTest, DeviceChangeDuringALibraryReadKeepsTheStopButton) {
   EXPECT_EQ(Text(IDC_STATUS), ReadingText(u"ACS ACR122U PICC Interface 00"));
 
   Press(IDC_READ);  // still the stop it says
-  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_FALSE(rig.program.state.reading);
   EXPECT_TRUE(view.timers.empty());
   EXPECT_EQ(Text(IDC_READ), StringText(IDS_READ_CARD));
   EXPECT_EQ(Text(IDC_STATUS), ReadyText(u"ACS ACR122U PICC Interface 00"));
@@ -351,10 +351,10 @@ TEST_F(MainDialogTest, ACardShownEmptiesBothPasswordFields) {
   view.At(IDC_PASSWORD_AGAIN).text = u"typed";
   rig.smartCard.FindReader(kAcsName)->hasCard = false;
   Press(IDC_READ);
-  ASSERT_EQ(rig.program.state.reading, 1);
+  ASSERT_TRUE(rig.program.state.reading);
   FelicaOn(kAcsName);
   Tick();  // shown at a tick
-  EXPECT_EQ(rig.program.state.reading, 0);
+  EXPECT_FALSE(rig.program.state.reading);
   EXPECT_EQ(Text(IDC_PASSWORD), u"");
   EXPECT_EQ(Text(IDC_PASSWORD_AGAIN), u"");
 }

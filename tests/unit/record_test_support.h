@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "card/identity.h"
+#include "store/registry_store.h"
 
 namespace orvane {
 namespace recordtest {

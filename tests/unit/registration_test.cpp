@@ -70,7 +70,7 @@ struct Desk {
   Desk() {
     AddMainDialogControls(view);
     SettingState& state = rig.program.state;
-    CopyText(state.currentUser, kTextSize, u"alice");
+    BoundedCopy(state.currentUser, kTextSize, u"alice");
     FillRemovalList(rig.program, view);
     state.card.identity = kCard;
     state.card.permuted = Permuted(kCard);
@@ -156,7 +156,7 @@ TEST_F(RegistrationTest, LookUpShowsWhatTheRecordHolds) {
     const char* name;
     std::function<void(Desk&)> setup;
     std::u16string user, target, description, status;
-    int owner;
+    bool owner;
     RemovalSettings stored;
   } cases[] = {
       {"no record", [](Desk&) {}, u"typed", u"TYPED", u"", cardRead, 0, {-1, 5}},
@@ -193,8 +193,8 @@ TEST_F(RegistrationTest, LookUpShowsWhatTheRecordHolds) {
     t.view.At(IDC_USER).text = u"typed";
     t.view.At(IDC_TARGET).text = u"TYPED";
     t.view.At(IDC_DESCRIPTION).text = u"";
-    CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"stale");
-    t.rig.program.state.recordOwner = 1;
+    BoundedCopy(t.rig.program.state.rememberedDescription, kTextSize, u"stale");
+    t.rig.program.state.recordOwner = true;
     t.ShowCard();
     const SettingState& state = t.rig.program.state;
     EXPECT_EQ(t.view.At(IDC_USER).text, c.user) << c.name;
@@ -228,21 +228,21 @@ TEST_F(RegistrationTest, RegisterMessagesAndTheirPreconditions) {
        false},
       {"own record: No keeps it",
        [](Desk& t) {
-         t.rig.program.state.recordOwner = 1;
+         t.rig.program.state.recordOwner = true;
          t.rig.messages.answers = {mb::kAnswerNo};
          t.Fill(u"pw", u"pw");
        },
        {IDS_OVERWRITE}, false},
       {"own record: Yes overwrites",
        [](Desk& t) {
-         t.rig.program.state.recordOwner = 1;
+         t.rig.program.state.recordOwner = true;
          t.rig.messages.answers = {mb::kAnswerYes};
          t.Fill(u"pw", u"pw");
        },
        {IDS_OVERWRITE, IDS_WRITTEN}, true},
       {"own record: a failed box is no Yes",
        [](Desk& t) {
-         t.rig.program.state.recordOwner = 1;
+         t.rig.program.state.recordOwner = true;
          t.rig.messages.answers = {0};
          t.Fill(u"pw", u"pw");
        },
@@ -324,7 +324,7 @@ TEST_F(RegistrationTest, RegisterMessagesAndTheirPreconditions) {
        {IDS_DESCRIPTION_TOO_LONG}, false},
       {"too long is said before the overwrite question",
        [](Desk& t) {
-         t.rig.program.state.recordOwner = 1;
+         t.rig.program.state.recordOwner = true;
          t.rig.messages.answers = {mb::kAnswerYes};
          t.Fill(u"pw", u"pw", u"alice", u"PC", std::u16string(300, u'd'));
        },
@@ -335,18 +335,6 @@ TEST_F(RegistrationTest, RegisterMessagesAndTheirPreconditions) {
          t.Fill(u"pw", u"pw");
        },
        {IDS_WRITE_FAILED}, false},
-      {"re-entry field missing",
-       [](Desk& t) {
-         t.Fill(u"pw", u"pw");
-         t.view.Remove(IDC_PASSWORD_AGAIN);
-       },
-       {}, false},
-      {"removal check box missing",
-       [](Desk& t) {
-         t.Fill(u"pw", u"pw");
-         t.view.Remove(IDC_REMOVAL_ON);
-       },
-       {}, false},
       {"action list without selection",
        [](Desk& t) {
          t.Fill(u"pw", u"pw");
@@ -367,6 +355,7 @@ TEST_F(RegistrationTest, RegisterMessagesAndTheirPreconditions) {
                          std::u16string(strings.password) != u"old";
     EXPECT_EQ(written, c.written) << c.name;
     EXPECT_EQ(t.rig.registry.OpenHandleCount(), 0u) << c.name;
+    EXPECT_THAT(t.view.misuse, IsEmpty()) << c.name;
     for (std::size_t i = 0; i < t.rig.messages.shown.size(); ++i) {
       const ShownMessage& m = t.rig.messages.shown[i];
       EXPECT_EQ(m.caption, u"Orvane 設定") << c.name;
@@ -627,8 +616,7 @@ TEST_F(RegistrationTest, TheRunValueNamesTheCheckerBesideThisProgram) {
   FakeRegistry::Value run;
   ASSERT_TRUE(rig.registry.GetValue(RegRoot::CurrentUser, kRunKey, kRunValue, &run));
   EXPECT_EQ(run.type, regtype::kSz);
-  // Given without the terminator, stored with it: the zero after the text is
-  // counted in by the registry, as Windows' own reader of the value expects.
+  // Stored with its terminator, as Windows' own reader of the value expects.
   EXPECT_EQ(run.bytes, Utf16(kQuotedCheckerPath + std::u16string(1, u'\0')));
   // Under HKEY_CURRENT_USER only.
   EXPECT_FALSE(rig.registry.GetValue(RegRoot::LocalMachine, kRunKey, kRunValue, nullptr));
@@ -675,7 +663,7 @@ TEST_F(RegistrationTest, AnActionSwitchedOnReplacesAnUnquotedRunValue) {
       t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk");
       if (!old.empty()) t.rig.registry.SetString(RegRoot::CurrentUser, kRunKey, kRunValue, old);
       t.rig.program.state.stored = c.stored;
-      CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
+      BoundedCopy(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
       t.Fill(c.password ? u"pw" : u"", c.password ? u"pw" : u"");
       t.Action(true, c.entry);
       t.Press();
@@ -745,7 +733,7 @@ TEST_F(RegistrationTest, ARunKeyThatCannotBeOpenedIsWarnedAbout) {
     t.rig.system.checkerWindows = 1;
     t.rig.program.state.stored = c.stored;
     t.Fill(c.password ? u"pw" : u"", c.password ? u"pw" : u"", u"alice", u"PC", u"desk");
-    CopyText(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
+    BoundedCopy(t.rig.program.state.rememberedDescription, kTextSize, u"desk");
     t.Action(c.on, c.entry, false, u"8");
     t.Press();
     std::vector<std::u16string> writes;
@@ -1013,14 +1001,6 @@ TEST_F(RegistrationTest, UpdateWithoutPasswordMessages) {
        {IDS_NOT_OWNER}, {}},
       {"action with interval 0", [](Desk& t) { t.Action(true, 2, false, u"0"); },
        {IDS_INTERVAL_TOO_SMALL}, {}},
-      {"without the user field the owner check is skipped",
-       [](Desk& t) {
-         t.view.Remove(IDC_USER);
-         t.Action(true, 2);
-       },
-       {IDS_REMOVAL_UPDATED}, {u"set type", u"set OrvaneChecker"}},
-      {"without the removal check box", [](Desk& t) { t.view.Remove(IDC_REMOVAL_ON); },
-       {IDS_NOTHING_CHANGED}, {}},
       {"record key cannot be created",
        [](Desk& t) {
          t.rig.registry.FailCreateKey(RegRoot::LocalMachine, t.path);
@@ -1071,6 +1051,7 @@ TEST_F(RegistrationTest, UpdateWithoutPasswordMessages) {
     ASSERT_TRUE(t.rig.registry.GetValue(t.path, u"data", &data)) << c.name;
     EXPECT_EQ(data.bytes, dataBefore) << c.name;  // the login is never touched
     EXPECT_EQ(t.rig.registry.OpenHandleCount(), 0u) << c.name;
+    EXPECT_THAT(t.view.misuse, IsEmpty()) << c.name;
     for (std::size_t i = 0; i < t.rig.messages.shown.size(); ++i) {
       const int id = t.Messages()[i];
       const uint32_t style = id == IDS_NOTHING_CHANGED ? mb::kIconInformation
@@ -1081,6 +1062,36 @@ TEST_F(RegistrationTest, UpdateWithoutPasswordMessages) {
       EXPECT_EQ(t.rig.messages.shown[i].style, style) << c.name;
       EXPECT_EQ(t.rig.messages.shown[i].owner, nullptr) << c.name;
     }
+  }
+}
+
+// A main dialog template without a control the register command reads is
+// the program's own error, never a state it handles: the view is told of it
+// (the Win32 host stops the program there).
+TEST_F(RegistrationTest, TheRegisterCommandOnATemplateWithoutItsControlsIsMisuse) {
+  struct Case {
+    const char* name;
+    bool withPassword;
+    int missing;
+  } cases[] = {
+      {"re-entry field", true, IDC_PASSWORD_AGAIN},
+      {"removal check box", true, IDC_REMOVAL_ON},
+      {"user field, update without password", false, IDC_USER},
+      {"removal check box, update without password", false, IDC_REMOVAL_ON},
+      {"interval field, update without password", false, IDC_INTERVAL},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    t.StoreRecord(u"alice", u"2023/12/31 23:59:58 desk");
+    t.ShowCard();
+    const std::u16string password = c.withPassword ? u"pw" : u"";
+    t.Fill(password, password);
+    t.Action(true, 2);
+    t.rig.messages.answers = {mb::kAnswerYes};  // the overwrite of alice's record
+    ASSERT_THAT(t.view.misuse, IsEmpty()) << c.name;
+    t.view.Remove(c.missing);
+    t.Press();
+    EXPECT_TRUE(t.view.Misused(c.missing)) << c.name;
   }
 }
 
@@ -1210,13 +1221,13 @@ TEST_F(RegistrationTest, OwnerFlagChangesOnlyWithTheLookup) {
   Fill(u"pw", u"pw");
   Press();
   EXPECT_EQ(Messages(), std::vector<int>{IDS_WRITTEN});
-  EXPECT_EQ(rig.program.state.recordOwner, 0);
+  EXPECT_FALSE(rig.program.state.recordOwner);
   // The same card registered again without a new read: no question.
   Press();
   EXPECT_EQ(Messages(), (std::vector<int>{IDS_WRITTEN, IDS_WRITTEN}));
   // Read again: now the record names the current user.
   ShowCard();
-  EXPECT_EQ(rig.program.state.recordOwner, 1);
+  EXPECT_TRUE(rig.program.state.recordOwner);
   Fill(u"pw2", u"pw2");
   rig.messages.answers = {mb::kAnswerNo};
   Press();
@@ -1228,14 +1239,14 @@ TEST_F(RegistrationTest, OwnerFlagChangesOnlyWithTheLookup) {
   Press();  // the owner flag is still that of the lookup
   EXPECT_EQ(Messages().back(), IDS_OVERWRITE);
   ShowCard();
-  EXPECT_EQ(rig.program.state.recordOwner, 1);
+  EXPECT_TRUE(rig.program.state.recordOwner);
   rig.messages.shown.clear();
   rig.messages.answers = {mb::kAnswerYes};
   Fill(u"pw3", u"pw3", u"bob");  // a card display empties the password fields
   Press();
   EXPECT_EQ(Messages(), (std::vector<int>{IDS_OVERWRITE, IDS_WRITTEN}));
   ShowCard();
-  EXPECT_EQ(rig.program.state.recordOwner, 0);  // now bob's
+  EXPECT_FALSE(rig.program.state.recordOwner);  // now bob's
   EXPECT_EQ(view.At(IDC_USER).text, u"bob");
   rig.messages.shown.clear();
   Fill(u"pw4", u"pw4", u"bob");
@@ -1291,9 +1302,43 @@ TEST(RemovalControlsTest, ReadIntervalAsTheCLibraryReadsText) {
   }
   FakeDialogView empty;
   EXPECT_EQ(ReadInterval(empty), 0);
+  EXPECT_TRUE(empty.Misused(IDC_INTERVAL));
   FakeDialogView full;
   full.Add(IDC_INTERVAL, true, std::u16string(300, u'0') + u"9");
   EXPECT_EQ(ReadInterval(full), 0);  // what the 260-unit read leaves: zeros
+}
+
+// The removal checks decide and leave the showing to the command: each
+// leads to its message, with its icon, and shows nothing itself.
+TEST(RemovalControlsTest, TheChecksLeadToTheirMessageAndShowNothing) {
+  struct Case {
+    const char* name;
+    RemovalSettings stored, choice;
+    std::u16string loginUser;
+    int interval, owner;  // the message each check leads to, 0 for none
+  } cases[] = {
+      {"switched off", {2, 5}, {-1, 0}, u"bob", 0, IDS_NOT_OWNER},
+      {"an action every second", {-1, 5}, {2, 1}, u"alice", 0, 0},
+      {"an action every 0 s", {-1, 5}, {2, 0}, u"alice", IDS_INTERVAL_TOO_SMALL, 0},
+      {"a negative interval", {-1, 5}, {0, -3}, u"alice", IDS_INTERVAL_TOO_SMALL, 0},
+      {"off with interval 0", {-1, 5}, {-1, 0}, u"alice", 0, 0},
+      {"the same action for another user", {2, 5}, {2, 9}, u"bob", 0, 0},
+      {"a new action for another user", {-1, 5}, {2, 5}, u"bob", 0, IDS_NOT_OWNER},
+      {"log off becomes a lock for another user", {0, 5}, {0, 5, true}, u"bob", 0,
+       IDS_NOT_OWNER},
+  };
+  for (const Case& c : cases) {
+    Desk t;
+    t.rig.program.state.stored = c.stored;
+    t.rig.program.state.choice = c.choice;
+    const Message interval = CheckIntervalRule(t.rig.program.state);
+    const Message owner = CheckRemovalOwner(t.rig.program, c.loginUser.c_str());
+    EXPECT_EQ(interval.id, c.interval) << c.name;
+    EXPECT_EQ(owner.id, c.owner) << c.name;
+    for (const Message& m : {interval, owner})
+      EXPECT_EQ(m.style, m.Any() ? mb::kIconError : 0u) << c.name;
+    EXPECT_THAT(t.rig.messages.shown, IsEmpty()) << c.name;
+  }
 }
 
 TEST(RemovalControlsTest, ReadRemovalChoiceMapsTheControls) {
@@ -1303,7 +1348,7 @@ TEST(RemovalControlsTest, ReadRemovalChoiceMapsTheControls) {
     int entry;
     bool force;
     std::u16string interval;
-    int result;
+    bool result;
     RemovalSettings choice;
   } cases[] = {
       {"off, whatever the rest says", false, 2, true, u"0", 1, {-1, 5}},
@@ -1330,11 +1375,13 @@ TEST(RemovalControlsTest, ReadRemovalChoiceMapsTheControls) {
     EXPECT_EQ(t.rig.program.state.choice.interval, c.choice.interval) << c.name;
     EXPECT_EQ(t.rig.program.state.choice.lock, c.choice.lock) << c.name;
   }
+  // Each of the four controls is read: a template without one is misuse.
   for (int missing : {IDC_REMOVAL_ON, IDC_REMOVAL_ACTION, IDC_FORCE, IDC_INTERVAL}) {
     Desk t;
     t.Action(true, 1, true, u"3");
     t.view.Remove(missing);
-    EXPECT_EQ(ReadRemovalChoice(t.rig.program, t.view), 0) << missing;
+    ReadRemovalChoice(t.rig.program, t.view);
+    EXPECT_TRUE(t.view.Misused(missing)) << missing;
   }
 }
 
@@ -1493,9 +1540,9 @@ TEST_F(RegistrationTest, ALockRecordIsALogOffToACheckerThatIgnoresLock) {
 TEST(RegisterFieldsTest, TheFieldsAreWipedWhenTheyGo) {
   alignas(RegisterFields) unsigned char storage[sizeof(RegisterFields)];
   RegisterFields* fields = new (storage) RegisterFields;
-  CopyText(fields->password, kTextSize, u"hunter2");
-  CopyText(fields->again, kTextSize, u"hunter2");
-  CopyText(fields->user, kTextSize, u"alice");
+  BoundedCopy(fields->password, kTextSize, u"hunter2");
+  BoundedCopy(fields->again, kTextSize, u"hunter2");
+  BoundedCopy(fields->user, kTextSize, u"alice");
   fields->~RegisterFields();
   for (unsigned char byte : storage) ASSERT_EQ(byte, 0);
 }

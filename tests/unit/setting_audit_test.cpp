@@ -47,7 +47,7 @@ struct Desk {
   Desk() {
     AddMainDialogControls(main);
     SettingState& state = rig.program.state;
-    CopyText(state.currentUser, kTextSize, u"alice");
+    BoundedCopy(state.currentUser, kTextSize, u"alice");
     FillRemovalList(rig.program, main);
     state.card.identity = kCard;
     state.card.permuted = Permuted(kCard);
@@ -310,7 +310,7 @@ TEST(SettingAuditTest, EachPathLeavesItsEventsAndNeverThePassword) {
 TEST(SettingAuditTest, AFailureMessageNamesOnlyItsOwnWrite) {
   Desk d;
   d.rig.registry.FailSetValue(names::kSoundSync);
-  WriteSoundSettings(d.rig.program, 0, u"", 0);  // 159, about "sync"
+  ShowMessage(d.rig.program, WriteSoundSettings(d.rig.program, 0, u"", 0));  // 159, about "sync"
   d.rig.registry.ClearFailures();
   // No room for the checker's quoted path: the Run value is refused before
   // the registry is asked.

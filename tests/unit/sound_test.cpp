@@ -346,12 +346,16 @@ TEST_F(SoundTest, AFailureAtAnyStepStopsThereKeepsTheEarlierValuesAndTheDialog) 
   }
 }
 
-TEST_F(SoundTest, WriteReturnsTheMessageItShowed) {
-  EXPECT_EQ(WriteSoundSettings(rig.program, 1, kWave.c_str(), 0), IDS_SOUND_WRITTEN);
+TEST_F(SoundTest, WriteReturnsTheMessageToShow) {
+  const Message written = WriteSoundSettings(rig.program, 1, kWave.c_str(), 0);
+  EXPECT_EQ(written.id, IDS_SOUND_WRITTEN);
+  EXPECT_EQ(written.style, mb::kOk);
   rig.registry.FailSetValue(u"sync");
-  EXPECT_EQ(WriteSoundSettings(rig.program, 1, kWave.c_str(), 0), IDS_SOUND_WRITE_FAILED);
-  ASSERT_EQ(rig.messages.shown.size(), 2u);
-  EXPECT_EQ(rig.messages.shown[1].text, StringText(IDS_SOUND_WRITE_FAILED));
+  const Message failed = WriteSoundSettings(rig.program, 1, kWave.c_str(), 0);
+  EXPECT_EQ(failed.id, IDS_SOUND_WRITE_FAILED);
+  EXPECT_EQ(failed.style, mb::kOk);
+  // The writer decides; only the dialog's command shows.
+  EXPECT_THAT(rig.messages.shown, ::testing::IsEmpty());
 }
 
 TEST_F(SoundTest, AnEmptyPathIsStoredAsZeroBytesAndTheLongestAs518) {
@@ -483,7 +487,7 @@ TEST_F(SoundTest, APollPlaysOnlyAChosenFileInModes1And2) {
   for (const Case& c : cases) {
     SettingRig rig;
     rig.program.state.sound.flag = c.flag;
-    CopyText(rig.program.state.sound.file, kTextSize, c.file.c_str());
+    BoundedCopy(rig.program.state.sound.file, kTextSize, c.file.c_str());
     rig.program.state.sound.sync = 1;
     PlayRecognitionSound(rig.program);
     EXPECT_EQ(rig.sound.played, c.plays ? std::vector<std::u16string>{c.file}
@@ -494,7 +498,7 @@ TEST_F(SoundTest, APollPlaysOnlyAChosenFileInModes1And2) {
 
 TEST_F(SoundTest, TheNextPollPlaysWhatWasJustSaved) {
   rig.program.state.sound.flag = 1;
-  CopyText(rig.program.state.sound.file, kTextSize, u"C:\\old.wav");
+  BoundedCopy(rig.program.state.sound.file, kTextSize, u"C:\\old.wav");
   const std::u16string fresh = u"C:\\Media\\new.wav";
   rig.files.files.insert(fresh);
   Open();

@@ -114,9 +114,14 @@ case $case in
   sound)
     ui_run "$UI_BIN/orvane-write-record.exe" "$CARD" user secret HOST 0x10 5 >/dev/null ||
       ui_fail "cannot write the card's record"
-    sets() {  # "NAME TYPE BYTES;" of each RegSetValueExW call of the run
+    sets() {  # "NAME TYPE BYTES;" of each RegSetValueExW call of the run, the
+      # numbers as 32-bit hex: the relay prints 64-bit registers, whose upper
+      # half a 32-bit argument leaves undefined.
       ui_relay_calls advapi32.RegSetValueExW |
-        sed -n 's/^[0-9a-f]*,[0-9a-f]* L"\([a-z]*\)",00000000,\([0-9a-f]*\),[0-9a-f]*.*,\([0-9a-f]*\)$/\1 \2 \3/p' | tr '\n' ';'
+        sed -n 's/^[0-9a-f]*,[0-9a-f]* L"\([a-z]*\)",00000000,\([0-9a-f]*\),[0-9a-f]*.*,\([0-9a-f]*\)$/\1 \2 \3/p' |
+        while read -r name type count; do
+          printf '%s %08x %08x;' "$name" $((0x$type & 0xffffffff)) $((0x$count & 0xffffffff))
+        done
     }
     # Save with "しない" into a registry without the sound key.
     run_program sound-never.ui
