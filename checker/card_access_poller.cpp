@@ -12,7 +12,7 @@ void CardAccessPoller::Prepare() {
   access_.readerKind = kNoReader;
 }
 
-int CardAccessPoller::Poll() { return PollCard(access_); }
+bool CardAccessPoller::Poll() { return PollCard(access_); }
 
 const CardIdentity& CardAccessPoller::Identity() const { return access_.identity; }
 

@@ -104,15 +104,15 @@ bool StartWatch(Checker& checker) {
   checker.armed = false;
   checker.lockedWhileAway = false;
   checker.poller.Prepare();
-  int found = checker.poller.Poll();
+  bool found = checker.poller.Poll();
   // Only an absent service or reader is worth waiting for: a reader that
   // answers without a card is final, so a password logon leaves no process.
-  for (int retry = 0; found == 0 && !checker.poller.ReaderAnswered() && retry < kReaderRetries;
+  for (int retry = 0; !found && !checker.poller.ReaderAnswered() && retry < kReaderRetries;
        ++retry) {
     checker.wait.Wait(kReaderRetryMs);
     found = checker.poller.Poll();
   }
-  if (found == 0) {
+  if (!found) {
     DebugLine(checker, kLineNoCard);
     return false;
   }
@@ -150,7 +150,7 @@ bool StartWatch(Checker& checker) {
 
 
 void WatchTick(Checker& checker) {
-  if (checker.poller.Poll() != 0 && checker.poller.Identity() == checker.saved) {
+  if (checker.poller.Poll() && checker.poller.Identity() == checker.saved) {
     checker.lockedWhileAway = false;
     checker.reportedEvent = 0;
     return;

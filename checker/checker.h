@@ -24,8 +24,8 @@ class CardPoller {
   // Once at start: load the FeliCa library and forget any reader, so that the
   // first poll discovers them.
   virtual void Prepare() = 0;
-  // One poll; nonzero when Identity() now holds the card read.
-  virtual int Poll() = 0;
+  // One poll; true when Identity() now holds the card read.
+  virtual bool Poll() = 0;
   virtual const CardIdentity& Identity() const = 0;
   // After a poll that found no card: true when a reader was there to answer
   // (its "no card" is final), false when there was no PC/SC service or no
@@ -38,7 +38,7 @@ class CardAccessPoller : public CardPoller {
  public:
   explicit CardAccessPoller(CardAccess& access) : access_(access) {}
   void Prepare() override;
-  int Poll() override;
+  bool Poll() override;
   const CardIdentity& Identity() const override;
   bool ReaderAnswered() const override;
 

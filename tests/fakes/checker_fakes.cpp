@@ -58,12 +58,12 @@ bool FakeWatchWindow::Create(uint32_t period) {
 
 void FakePoller::Prepare() { ++prepares; }
 
-int FakePoller::Poll() {
+bool FakePoller::Poll() {
   ++polls;
   answered_ = reader;
   // A poll clears the identity before it reads, so nothing stale survives.
   identity_ = reader && present ? card : CardIdentity{};
-  return reader && present && IdentityIsValid(identity_) ? 1 : 0;
+  return reader && present && IdentityIsValid(identity_);
 }
 
 void FakeWait::Wait(uint32_t milliseconds) {

@@ -88,7 +88,7 @@ class FakePoller : public CardPoller {
   }
   void TakeCard() { present = false; }
   void Prepare() override;
-  int Poll() override;
+  bool Poll() override;
   const CardIdentity& Identity() const override { return identity_; }
   bool ReaderAnswered() const override { return answered_; }
 
