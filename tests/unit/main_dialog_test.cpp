@@ -9,6 +9,8 @@
 #include "setting/main_dialog.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
+// Captions and texts as the resource script gives them (generated).
+#include "resource_map.h"
 #include "tests/fakes/setting_fakes.h"
 #include "store/shared_names.h"
 #include "tests/unit/card_test_support.h"
@@ -28,7 +30,7 @@ using cardtest::kShortAtr;
 using cardtest::kUid4;
 using cardtest::Ok;
 
-const std::u16string kNoReaderText = u"カードリーダーを接続してください。";
+const std::u16string kNoReaderText = ORVANE_CAPTION(IDC_STATUS);
 
 std::u16string Replace(std::u16string format, const std::u16string& value) {
   std::size_t at = format.find(u"%s");
@@ -89,7 +91,8 @@ TEST_F(MainDialogTest, StartWithoutReaderOrLibraryKeepsTheTemplateState) {
   EXPECT_EQ(Text(IDC_USER), u"alice");
   EXPECT_EQ(Text(IDC_INTERVAL), u"5");
   EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).items,
-            (std::vector<std::u16string>{u"ログオフ", u"シャットダウン", u"リブート", u"ロック"}));
+            (std::vector<std::u16string>{ORVANE_CAPTION(IDS_LOG_OFF), ORVANE_CAPTION(IDS_SHUT_DOWN),
+                                          ORVANE_CAPTION(IDS_REBOOT), ORVANE_CAPTION(IDS_LOCK)}));
   EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).selection, 0);
   EXPECT_TRUE(Enabled(IDC_SOUND));
   EXPECT_TRUE(Enabled(IDC_DELETE));
@@ -272,8 +275,8 @@ TEST_F(MainDialogTest, UnusableCardKindsAreRefusedWithMessage163) {
     }
     EXPECT_EQ(rig.program.state.card.cardKind, c.kind) << c.name;
     ASSERT_EQ(rig.messages.shown.size(), 1u) << c.name;
-    EXPECT_EQ(rig.messages.shown[0].text, u"このカードは使用できません。") << c.name;
-    EXPECT_EQ(rig.messages.shown[0].caption, u"Orvane 設定") << c.name;
+    EXPECT_EQ(rig.messages.shown[0].text, ORVANE_CAPTION(IDS_CARD_UNUSABLE)) << c.name;
+    EXPECT_EQ(rig.messages.shown[0].caption, ORVANE_CAPTION(IDS_CAPTION)) << c.name;
     EXPECT_EQ(rig.messages.shown[0].style, mb::kIconError) << c.name;
     EXPECT_EQ(rig.messages.shown[0].owner, nullptr) << c.name;
     EXPECT_TRUE(view.timers.empty()) << c.name;

@@ -16,6 +16,8 @@
 #include "setting/removal.h"
 #include "setting/resource.h"
 #include "setting/string_table.h"
+// Captions and texts as the resource script gives them (generated).
+#include "resource_map.h"
 #include "store/cipher.h"
 #include "store/shared_names.h"
 #include "tests/fakes/setting_fakes.h"
@@ -358,7 +360,7 @@ TEST_F(RegistrationTest, RegisterMessagesAndTheirPreconditions) {
     EXPECT_THAT(t.view.misuse, IsEmpty()) << c.name;
     for (std::size_t i = 0; i < t.rig.messages.shown.size(); ++i) {
       const ShownMessage& m = t.rig.messages.shown[i];
-      EXPECT_EQ(m.caption, u"Orvane 設定") << c.name;
+      EXPECT_EQ(m.caption, ORVANE_CAPTION(IDS_CAPTION)) << c.name;
       const int id = t.Messages()[i];
       const bool question = id == IDS_OVERWRITE;
       EXPECT_EQ(m.owner, question ? static_cast<DialogView*>(&t.view) : nullptr) << c.name;
@@ -1429,9 +1431,11 @@ TEST(RemovalControlsTest, FirstEntryIsSignOutFromBuild22000) {
     OsVersion version;
     std::u16string first;
   } cases[] = {
-      {true, {10, 0, 21999}, u"ログオフ"},  {true, {10, 0, 22000}, u"サインアウト"},
-      {true, {11, 0, 22000}, u"サインアウト"}, {true, {6, 3, 22000}, u"ログオフ"},
-      {false, {10, 0, 22631}, u"ログオフ"},
+      {true, {10, 0, 21999}, ORVANE_CAPTION(IDS_LOG_OFF)},
+      {true, {10, 0, 22000}, ORVANE_CAPTION(IDS_SIGN_OUT)},
+      {true, {11, 0, 22000}, ORVANE_CAPTION(IDS_SIGN_OUT)},
+      {true, {6, 3, 22000}, ORVANE_CAPTION(IDS_LOG_OFF)},
+      {false, {10, 0, 22631}, ORVANE_CAPTION(IDS_LOG_OFF)},
   };
   for (const Case& c : cases) {
     SettingRig rig;
@@ -1441,7 +1445,8 @@ TEST(RemovalControlsTest, FirstEntryIsSignOutFromBuild22000) {
     AddMainDialogControls(view);
     FillRemovalList(rig.program, view);
     EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).items,
-              (std::vector<std::u16string>{c.first, u"シャットダウン", u"リブート", u"ロック"}))
+              (std::vector<std::u16string>{c.first, ORVANE_CAPTION(IDS_SHUT_DOWN),
+                                            ORVANE_CAPTION(IDS_REBOOT), ORVANE_CAPTION(IDS_LOCK)}))
         << c.version.build;
     EXPECT_EQ(view.At(IDC_REMOVAL_ACTION).selection, 0);
     EXPECT_EQ(view.At(IDC_INTERVAL).text, u"5");
