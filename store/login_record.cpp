@@ -1,10 +1,10 @@
 #include "store/login_record.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "store/cipher.h"
 #include "store/shared_names.h"
+#include "store/text_format.h"
 
 namespace orvane {
 
@@ -228,14 +228,13 @@ WriteResult WriteLoginRecord(RegistryPort& registry, ClockPort& clock, RandomPor
 RegResult WriteCommentValue(RegistryPort& registry, RegKeyHandle key, ClockPort& clock,
                             const char16_t* description) {
   const LocalTime now = clock.Now();
-  char stamp[64];
-  int stampLength = std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d ", now.year,
-                                  now.month, now.day, now.hour, now.minute, now.second);
-  if (stampLength < 0) stampLength = 0;
-  if (stampLength >= static_cast<int>(sizeof stamp)) stampLength = sizeof stamp - 1;
   char16_t text[kMaxStoredText];
-  std::size_t units = 0;
-  for (int i = 0; i < stampLength; ++i) text[units++] = static_cast<char16_t>(stamp[i]);
+  // GetLocalTime's fields make 20 units; the room left is kept for the
+  // description whatever the clock says.
+  std::size_t units = static_cast<std::size_t>(
+      FormatText(text, static_cast<int>(kMaxStoredText - kMaxDescription),
+                 u"%04d/%02d/%02d %02d:%02d:%02d ", now.year, now.month, now.day, now.hour,
+                 now.minute, now.second));
   const std::size_t length = BoundedLength(description);
   for (std::size_t i = 0; i < length && i < kMaxDescription; ++i) text[units++] = description[i];
   return WriteExactTextValue(registry, key, kCommentName, text, units);

@@ -12,7 +12,8 @@ class TextSink {
   void Put(char16_t c) {
     if (length_ + 1 < capacity_) out_[length_++] = c;
   }
-  void PutNumber(uint32_t value, uint32_t base) {
+  // width counts the sign too, as printf's "%04d" does: -5 is "-005".
+  void PutNumber(uint32_t value, uint32_t base, bool negative = false, int width = 0) {
     char16_t digits[16];
     int n = 0;
     do {
@@ -20,6 +21,8 @@ class TextSink {
       digits[n++] = static_cast<char16_t>(d < 10 ? u'0' + d : u'a' + (d - 10));
       value /= base;
     } while (value != 0);
+    if (negative) Put(u'-');
+    for (int pad = width - n - (negative ? 1 : 0); pad > 0; --pad) Put(u'0');
     while (n > 0) Put(digits[--n]);
   }
   int Finish() {
@@ -42,6 +45,12 @@ int FormatTextV(char16_t* out, int capacity, const char16_t* format, va_list arg
       sink.Put(*p);
       continue;
     }
+    // "%0N": zero-padded to N (one digit) for the number conversions.
+    int width = 0;
+    if (p[1] == u'0' && p[2] >= u'1' && p[2] <= u'9') {
+      width = p[2] - u'0';
+      p += 2;
+    }
     char16_t conversion = p[1];
     if (conversion == 0) {
       sink.Put(u'%');
@@ -58,18 +67,15 @@ int FormatTextV(char16_t* out, int capacity, const char16_t* format, va_list arg
       case u'd': {
         int v = va_arg(args, int);
         uint32_t magnitude = static_cast<uint32_t>(v);
-        if (v < 0) {
-          sink.Put(u'-');
-          magnitude = 0u - magnitude;
-        }
-        sink.PutNumber(magnitude, 10);
+        if (v < 0) magnitude = 0u - magnitude;
+        sink.PutNumber(magnitude, 10, v < 0, width);
         break;
       }
       case u'u':
-        sink.PutNumber(va_arg(args, unsigned int), 10);
+        sink.PutNumber(va_arg(args, unsigned int), 10, false, width);
         break;
       case u'x':
-        sink.PutNumber(va_arg(args, unsigned int), 16);
+        sink.PutNumber(va_arg(args, unsigned int), 16, false, width);
         break;
       case u'%':
         sink.Put(u'%');

@@ -7,7 +7,8 @@
 
 namespace orvane {
 
-// Knows %s (const char16_t*, null prints "(null)"), %d, %u, %x and %%;
+// Knows %s (const char16_t*, null prints "(null)"), %d, %u, %x and %%,
+// the numbers also zero-padded to a width of one digit ("%02d");
 // unknown conversions are copied as they stand. The result is cut to fit
 // and always zero-terminated when capacity > 0; returns the length written.
 int FormatText(char16_t* out, int capacity, const char16_t* format, ...);

@@ -780,6 +780,23 @@ TEST(DebugTextTest, FormatsAndStaysInsideTheBuffer) {
   EXPECT_EQ(one[0], 0);
 }
 
+TEST(DebugTextTest, ZeroPaddedNumbersAsPrintfWritesThem) {
+  const struct {
+    const char16_t* format;
+    int value;
+    std::u16string expected;
+  } cases[] = {
+      {u"%04d", 7, u"0007"},       {u"%02d", 12, u"12"},     {u"%04d", 12345, u"12345"},
+      {u"%04d", -5, u"-005"},      {u"%02d", -1, u"-1"},     {u"%08x", 0xBEEF, u"0000beef"},
+      {u"%03u", 9, u"009"},        {u"%0d", 7, u"%0d"},      {u"%0", 7, u"%0"},
+  };
+  for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    char16_t out[32];
+    FormatText(out, 32, cases[i].format, cases[i].value);
+    EXPECT_EQ(std::u16string(out), cases[i].expected) << "row " << i;
+  }
+}
+
 TEST_F(CheckerFixture, DebugLineIsCutAtTheLineBuffer) {
   std::u16string longText(3000, u'z');
   DebugLine(checker, u"%s", longText.c_str());

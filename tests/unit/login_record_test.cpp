@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -321,6 +322,31 @@ TEST_F(LoginRecordTest, CommentIsTimeSpaceDescriptionWithoutTerminator) {
   ASSERT_TRUE(ReadComment(registry, key.handle(), parsed));
   EXPECT_EQ(std::u16string(parsed.time), u"2031/12/09 23:05:07");
   EXPECT_EQ(std::u16string(parsed.description), u"");
+}
+
+TEST_F(LoginRecordTest, AClockOutOfRangeStillLeavesTheWholeDescription) {
+  // Fields as printf's "%04d"/"%02d" write them; the time can grow, the
+  // description is never cut for it and nothing runs past the text.
+  const std::u16string description(239, u'd');
+  struct Case {
+    LocalTime now;
+    std::u16string stamp;
+  } cases[] = {
+      {{12345, 1, 2, 3, 4, 5}, u"12345/01/02 03:04:05 "},
+      {{-5, -1, 0, 0, 0, 0}, u"-005/-1/00 00:00:00 "},
+      {{INT_MIN, INT_MIN, INT_MIN, INT_MIN, INT_MIN, INT_MIN}, std::u16string()},
+  };
+  for (const Case& c : cases) {
+    clock.now = c.now;
+    ASSERT_EQ(Write(u"u", u"p", u"t", description), WriteResult::Ok);
+    std::u16string text;
+    ASSERT_TRUE(registry.GetString(path, u"comment", &text));
+    EXPECT_EQ(text.substr(text.size() - description.size()), description);
+    if (!c.stamp.empty()) {
+      EXPECT_EQ(text, c.stamp + description);
+    }
+    EXPECT_LE(text.size(), kMaxStoredText);
+  }
 }
 
 TEST_F(LoginRecordTest, SameInputSameSecondGivesSameBytesOtherSecondsDiffer) {
