@@ -42,29 +42,37 @@ void Interval(int32_t type, int32_t interval, char16_t (&out)[kAuditTextSize]) {
   FormatSeconds(static_cast<uint32_t>(interval), out);
 }
 
+// What the registration and update events say of the shown record: who ran
+// the program, which record, and its stored removal action and interval.
+struct ShownRecordText {
+  char16_t account[kTextSize];
+  char16_t key[kRecordKeyTextSize];
+  char16_t action[kAuditTextSize];
+  char16_t interval[kAuditTextSize];
+};
+
+void DescribeShownRecord(SettingProgram& program, ShownRecordText& out) {
+  Account(program, out.account);
+  ShownRecordKey(program, out.key);
+  const RemovalSettings& stored = program.state.stored;
+  FormatRemovalAction(static_cast<uint32_t>(stored.type), stored.lock, out.action);
+  Interval(stored.type, stored.interval, out.interval);
+}
+
 }  // namespace
 
 void AuditCardRegistered(SettingProgram& program, const char16_t* user, const char16_t* target,
                          const char16_t* description) {
-  char16_t account[kTextSize];
-  Account(program, account);
-  char16_t key[kRecordKeyTextSize];
-  ShownRecordKey(program, key);
-  const RemovalSettings& stored = program.state.stored;
-  char16_t action[kAuditTextSize];
-  FormatRemovalAction(static_cast<uint32_t>(stored.type), stored.lock, action);
-  char16_t interval[kAuditTextSize];
-  Interval(stored.type, stored.interval, interval);
+  ShownRecordText record;
+  DescribeShownRecord(program, record);
   events::Report(program.ports.events, events::kCardRegistered,
-                 {account, key, CardKindName(program.state.card.cardKind), description, user,
-                  target, action, interval});
+                 {record.account, record.key, CardKindName(program.state.card.cardKind),
+                  description, user, target, record.action, record.interval});
 }
 
 void AuditRecordUpdated(SettingProgram& program, unsigned changes, const char16_t* description) {
-  char16_t account[kTextSize];
-  Account(program, account);
-  char16_t key[kRecordKeyTextSize];
-  ShownRecordKey(program, key);
+  ShownRecordText record;
+  DescribeShownRecord(program, record);
   char16_t changed[kAuditTextSize];
   FormatText(changed, kAuditTextSize, u"%s%s%s%s%s",
              (changes & kChangedDescription) ? u"description" : u"",
@@ -72,13 +80,9 @@ void AuditRecordUpdated(SettingProgram& program, unsigned changes, const char16_
              (changes & kChangedAction) ? u"removal action" : u"",
              (changes & kChangedAction) && (changes & kChangedInterval) ? u", " : u"",
              (changes & kChangedInterval) ? u"interval" : u"");
-  const RemovalSettings& stored = program.state.stored;
-  char16_t action[kAuditTextSize];
-  FormatRemovalAction(static_cast<uint32_t>(stored.type), stored.lock, action);
-  char16_t interval[kAuditTextSize];
-  Interval(stored.type, stored.interval, interval);
   events::Report(program.ports.events, events::kRecordUpdated,
-                 {account, key, changed, description, action, interval});
+                 {record.account, record.key, changed, description, record.action,
+                  record.interval});
 }
 
 void AuditRecordDeleted(SettingProgram& program, const char16_t* recordKey,
