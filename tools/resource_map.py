@@ -225,11 +225,11 @@ def main(argv):
     builder = Builder()
     try:
         extra = []
-        for spec in argv[2:]:
-            if spec.startswith("--names-from="):
-                extra.append(spec.split("=", 1)[1])
+        for arg in argv[2:]:
+            if arg.startswith("--names-from="):
+                extra.append(arg.split("=", 1)[1])
                 continue
-            program, headers, script = spec.split(":")
+            program, headers, script = arg.split(":")
             read_program(builder, program, headers.split(","), script, extra)
     except MapError as error:
         print("resource_map: %s" % error, file=sys.stderr)
